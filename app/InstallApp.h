@@ -1,0 +1,16 @@
+// The application object: prepares the screen resources when it is built,
+// reads the uninstall record when it starts and hands over to the wizard.
+#pragma once
+
+#include "framework/WinApp.h"
+
+class CInstallApp : public CWinApp {
+public:
+    CInstallApp();
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+};
+
+// The folder part of a module path, with its trailing "\": the text up to and
+// including the last "\" found between the last and the second character.
+CString FolderOfModulePath(const wchar_t* modulePath);

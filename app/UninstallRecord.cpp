@@ -1,0 +1,148 @@
+#include "app/UninstallRecord.h"
+
+#include <windows.h>
+
+#include "app/Macros.h"
+#include "framework/WinApp.h"
+#include "resources/resource.h"
+#include "support/Handles.h"
+#include "support/Registry.h"
+
+CUninstallRecord UninstallRecord;
+
+namespace {
+
+const wchar_t ProductRootKey[] = L"SOFTWARE\\Quorvex\\";
+const wchar_t UninstallRootKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Cuts the text at its last quotation mark; returns that mark's index or -1.
+int CutAtLastQuote(CString& text) {
+    const int mark = text.ReverseFind(L'"');
+    if (mark >= 0) text.Truncate(mark);
+    return mark;
+}
+
+void ShowStartupError(const wchar_t* text) { AfxMessageBox(text, MB_ICONERROR); }
+
+void ReadDisplayName() {
+    wchar_t name[256];
+    CString entry = CString(UninstallRootKey) + UninstallRecord.ProductKey + L" (64-bit)";
+    if (ReadRegistryString(HKEY_LOCAL_MACHINE, entry, L"DisplayName", name)) {
+        UninstallRecord.AppDisplayName = name;
+        return;
+    }
+    entry += L" ";
+    if (ReadRegistryString(HKEY_LOCAL_MACHINE, entry, L"DisplayName", name)) {
+        UninstallRecord.AppDisplayName = name;
+        return;
+    }
+    UninstallRecord.AppDisplayName.LoadString(IDS_PRODUCT_NAME);
+}
+
+}  // namespace
+
+int SplitArgsValue(const CString& enclosedValue, CString& productKey, CString& programFileName) {
+    CString text(enclosedValue);
+    const int first = CutAtLastQuote(text);
+    const int second = CutAtLastQuote(text);
+    const int third = CutAtLastQuote(text);
+    const int fourth = CutAtLastQuote(text);
+    if (first < 0 || second < 0 || third < 0 || fourth < 0) return 0;
+    programFileName = enclosedValue.Mid(second + 1, first - second - 1);
+    productKey = enclosedValue.Mid(fourth + 1, third - fourth - 1);
+    return 1;
+}
+
+void ReadListedFiles(const CString& productKey, CStringList& files) {
+    const CString keyPath = CString(ProductRootKey) + productKey + L"\\Files";
+    CRegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, key.Receive()) !=
+        ERROR_SUCCESS)
+        return;
+
+    // Buffers sized from the key's own longest name and data, so that every
+    // value is read whole: at least 80 characters and 512 bytes.
+    DWORD longestName = 0;
+    DWORD longestData = 0;
+    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                     &longestData, nullptr, nullptr);
+    const DWORD nameChars = (longestName + 1 > 80) ? longestName + 1 : 80;
+    const DWORD dataBytes = (longestData > 512) ? longestData : 512;
+    // Two spare characters hold a terminator after data of any length.
+    wchar_t* name = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, nameChars * sizeof(wchar_t)));
+    wchar_t* data = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, dataBytes + 2 * sizeof(wchar_t)));
+    if (name && data) {
+        for (DWORD index = 0;; ++index) {
+            DWORD nameLength = nameChars;
+            DWORD dataLength = dataBytes;
+            DWORD type = REG_NONE;
+            const LONG result = RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type,
+                                              reinterpret_cast<BYTE*>(data), &dataLength);
+            if (result == ERROR_NO_MORE_ITEMS) break;
+            if (result != ERROR_SUCCESS) continue;  // changed under us: skip it
+            if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+            const DWORD chars = dataLength / sizeof(wchar_t);
+            data[chars] = L'\0';
+            files.Add(CString(data));
+        }
+    }
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    if (data) HeapFree(GetProcessHeap(), 0, data);
+}
+
+int ReadUninstallRecord() {
+    CUninstallRecord& record = UninstallRecord;
+    const CString settings = record.ExeFolder + L"uninstall.ini";
+
+    wchar_t args[ArgsLimit];
+    GetPrivateProfileStringW(L"uninstall", L"args", L"", args, ArgsLimit, settings);
+    if (args[0] == L'\0') {
+        ShowStartupError(L"ERROR: Can't find uninstall.ini");
+        return 0;
+    }
+    const CString enclosed = CString(L"\"") + args + L"\"";
+
+    wchar_t repair[RepairCommandLimit];
+    GetPrivateProfileStringW(L"uninstall", L"repair", L"", repair, RepairCommandLimit, settings);
+    record.RepairCommand = repair;
+
+    if (!SplitArgsValue(enclosed, record.ProductKey, record.ProgramFileName)) {
+        ShowStartupError(
+            L"ERROR: The \"args\" entry of uninstall.ini is damaged.\n\n"
+            L"It must name the product key and the program file, each in quotation marks.");
+        return 0;
+    }
+
+    // An empty folder would turn the fixed entries below into paths relative
+    // to the current directory, so it counts as missing.
+    wchar_t installFolder[256];
+    const CString productKeyPath = CString(ProductRootKey) + record.ProductKey;
+    if (!ReadRegistryString(HKEY_LOCAL_MACHINE, productKeyPath, L"InstallDir", installFolder) ||
+        installFolder[0] == L'\0') {
+        CString message;
+        message.LoadString(IDS_INSTALL_FOLDER_MISSING);
+        ExpandMacros(message);
+        ShowStartupError(message);
+        return 0;
+    }
+    record.InstallFolder = installFolder;
+    // The fixed entries append file names to the folder, so it must end in "\".
+    if (record.InstallFolder.GetAt(record.InstallFolder.GetLength() - 1) != L'\\') record.InstallFolder += L'\\';
+
+    ReadDisplayName();
+
+    wchar_t previewFolder[256];
+    previewFolder[0] = L'\0';
+    ReadRegistryString(HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\folders", L"PreviewTempDir", previewFolder);
+    record.PreviewFolder = previewFolder;
+
+    record.FilesToRemove.RemoveAll();
+    ReadListedFiles(record.ProductKey, record.FilesToRemove);
+    const wchar_t* const fixedEntries[] = {L"%suninstall.ini", L"%sMediaFiles.qvd", L"%sMediaFiles.qvdn"};
+    for (const wchar_t* format : fixedEntries) {
+        CString entry;
+        entry.Format(format, record.InstallFolder.GetString());
+        record.FilesToRemove.Add(entry);
+    }
+    return 1;
+}

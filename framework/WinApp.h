@@ -1,0 +1,44 @@
+// The application object of the framework: one static instance per program,
+// with an initialisation override, a message loop and an exit override whose
+// result is the process exit code.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/String.h"
+
+// String resource that holds the application title, the caption of AfxMessageBox.
+constexpr UINT IDS_APPLICATION_TITLE = 57344;
+
+class CWinApp {
+public:
+    CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+    virtual ~CWinApp();
+
+    // Returns TRUE to run the message loop, FALSE to end the program at once.
+    virtual BOOL InitInstance();
+    // Called when the program ends, after the loop or after a failed
+    // InitInstance; its result is the process exit code.
+    virtual int ExitInstance();
+    // Runs the message loop until WM_QUIT, then returns ExitInstance().
+    virtual int Run();
+
+    HWND m_hMainWnd = nullptr;
+};
+
+// The one application object, or null before it is constructed.
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();
+// The module whose resources the program loads (the executable itself).
+HINSTANCE AfxGetResourceHandle();
+// The application title (string resource 57344), loaded at first use.
+const wchar_t* AfxGetAppName();
+
+// A message box with the application title as caption, owned by the
+// thread's active window when there is one.
+int AfxMessageBox(const wchar_t* text, UINT type = MB_OK);
+
+// The framework's program body: InitInstance, then Run or ExitInstance.
+int AfxWinMain();

@@ -1,0 +1,61 @@
+// File and folder utilities: existence tests, deletions that clear the
+// read-only marks first, folder creation, unique temporary names and the
+// per-user work folder in which temporary files are made.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/String.h"
+
+// True when a search for the path finds an entry that is not / is a folder.
+// A trailing "\" finds nothing; a drive root is never a folder here.
+int FileExists(const wchar_t* path);
+int FolderExists(const wchar_t* path);
+
+// Attribute-based tests; zero for a null or empty path. IsExistingFolder
+// accepts a trailing "\".
+int IsExistingFile(const wchar_t* path);
+int IsExistingFolder(const wchar_t* path);
+
+// Deletes the file when FileExists says it is one; reports nothing.
+void DeleteFileIfPresent(const wchar_t* path);
+
+// The folder a removal walk makes current before it removes `folder`: the
+// folder cut at its last "\" at an index above 0. For a folder directly below
+// a drive root that is the root itself ("C:\"), not the bare drive ("C:"),
+// which would name the current directory and keep the folder in use.
+// Writes the empty text when there is no such "\". Returns false when the
+// parent does not fit in `capacity` characters.
+bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity);
+
+// Clears the file's attributes and deletes it, then removes its folder and
+// each ancestor that is left empty, stopping at the first that cannot be
+// removed and before the drive root. Changes the current directory as it
+// climbs. Always returns non-zero.
+int DeleteFileAndEmptyFolders(const wchar_t* path);
+
+// Creates a folder path that ends with "\", parents first. Non-zero when the
+// folder exists at the end.
+int CreateFolderPath(const wchar_t* folderPath);
+
+// folder + prefix + 4 digits + "." + lower-case extension, the first name
+// from 0001 to 9999 that FileExists does not find; the empty text when all
+// are taken. An empty folder means the work folder, an empty prefix "inst".
+CString MakeUniqueFileName(const wchar_t* extension, const wchar_t* folderPath, const wchar_t* prefix);
+
+// Takes a unique ".tmp" name, creates the file empty and closes it. Non-zero
+// when a name was found (it is then in `path`); the creation is not checked.
+int CreateEmptyTempFile(const wchar_t* folderPath, const wchar_t* prefix, CString& path);
+
+// Finds a folder in which the process can create and delete files: local
+// application data + "Quorvex\", else the temporary folder, else roaming
+// application data + "Quorvex\". Zero when none passes the write test.
+int FindWorkFolder(CString& folder);
+
+// The work folder, found at first use (and again while it stays empty).
+CString GetWorkFolder();
+
+// Thin wrappers for writing a new file.
+HANDLE CreateNewFile(const wchar_t* path);
+int WriteBytes(HANDLE file, const void* data, DWORD count);
+BOOL CloseFile(HANDLE file);

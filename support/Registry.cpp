@@ -1,0 +1,92 @@
+#include "support/Registry.h"
+
+#include "framework/String.h"
+#include "support/Handles.h"
+
+namespace {
+
+constexpr REGSAM View = KEY_WOW64_64KEY;
+
+// RegDeleteKeyExW exists from Windows Vista and XP x64 on; 32-bit XP only
+// has RegDeleteKeyW, which has no view to choose and needs none.
+LONG DeleteKeyInView(HKEY root, const wchar_t* keyPath) {
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+    static DeleteKeyEx deleteKeyEx = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        if (HMODULE advapi = GetModuleHandleW(L"advapi32.dll"))
+            deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
+                reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExW")));
+    }
+    if (deleteKeyEx) return deleteKeyEx(root, keyPath, View, 0);
+    return RegDeleteKeyW(root, keyPath);
+}
+
+bool OpenOrCreateKey(HKEY root, const wchar_t* keyPath, CRegistryKey& key) {
+    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(),
+                           nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+int ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer) {
+    CRegistryKey key;
+    if (RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE | View, key.Receive()) != ERROR_SUCCESS) {
+        buffer[0] = L'\0';
+        return 0;
+    }
+    DWORD bytes = RegistryReadByteLimit;
+    if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &bytes) !=
+        ERROR_SUCCESS) {
+        buffer[0] = L'\0';
+        return 0;
+    }
+    // Terminate a string stored without its null; 259 bytes end at index 129.
+    const DWORD terminator = bytes / 2;
+    if (buffer[terminator] != L'\0') buffer[terminator] = L'\0';
+    return 1;
+}
+
+int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text) {
+    CRegistryKey key;
+    if (!OpenOrCreateKey(root, keyPath, key)) return 0;
+    const DWORD bytes = static_cast<DWORD>(lstrlenW(text) * 2 + 2);
+    return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+    CRegistryKey key;
+    if (!OpenOrCreateKey(root, keyPath, key)) return 0;
+    RegDeleteValueW(key.Get(), valueName);
+    return 1;
+}
+
+int DeleteRegistryTree(HKEY root, const wchar_t* keyPath) {
+    CRegistryKey key;
+    if (RegOpenKeyExW(root, keyPath, 0, KEY_ALL_ACCESS | View, key.Receive()) == ERROR_SUCCESS) {
+        // Each child is gone before the next request, so index 0 always names
+        // the next remaining one. A child that survives its deletion (no
+        // rights) would come back at index 0 forever: stop there instead.
+        wchar_t previous[256] = L"";
+        for (;;) {
+            wchar_t child[256];
+            DWORD length = 256;
+            if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            if (previous[0] != L'\0' && lstrcmpW(previous, child) == 0) break;
+            lstrcpynW(previous, child, 256);
+            CString childPath(keyPath);
+            childPath += L"\\";
+            childPath += child;
+            DeleteRegistryTree(root, childPath);
+        }
+        key.Reset();
+    }
+    DeleteKeyInView(root, keyPath);
+    return 1;
+}

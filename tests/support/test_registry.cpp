@@ -1,0 +1,151 @@
+// Registry access against Wine's real registry, in the 64-bit view.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "bench/TestRegistry.h"
+#include "support/Registry.h"
+
+using namespace qvtest;
+
+namespace {
+
+const wchar_t TestKey[] = L"SOFTWARE\\QvTest\\Registry";
+
+class RegistryTest : public ::testing::Test {
+protected:
+    RegistryScope scope_{{{HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest"},
+                          {HKEY_CURRENT_USER, L"SOFTWARE\\QvTest"},
+                          {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest"}}};
+
+    // A read buffer filled with a canary so that overruns and missing
+    // terminators show.
+    wchar_t buffer_[300];
+    void FillCanary() {
+        for (wchar_t& ch : buffer_) ch = 0xCCCC;
+    }
+};
+
+TEST_F(RegistryTest, ReadsUpTo259BytesAndTerminates) {
+    const std::wstring fits(128, L'a');      // 258 bytes with terminator
+    const std::wstring tooLong(129, L'b');   // 260 bytes with terminator
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, TestKey, L"fits", fits));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, TestKey, L"tooLong", tooLong));
+
+    FillCanary();
+    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, TestKey, L"fits", buffer_));
+    EXPECT_EQ(fits, std::wstring(buffer_));
+
+    FillCanary();
+    EXPECT_EQ(0, ReadRegistryString(HKEY_LOCAL_MACHINE, TestKey, L"tooLong", buffer_));
+    EXPECT_EQ(L'\0', buffer_[0]) << "a failed read leaves an empty text";
+    for (int i = 130; i < 300; ++i) ASSERT_EQ(0xCCCC, buffer_[i]) << "write past the 130-character limit at " << i;
+}
+
+TEST_F(RegistryTest, TerminatesStringStoredWithoutNull) {
+    const std::wstring text(128, L'x');  // 256 bytes, no terminator stored
+    ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, TestKey, L"bare", REG_SZ, text.data(), 256));
+    FillCanary();
+    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, TestKey, L"bare", buffer_));
+    EXPECT_EQ(text, std::wstring(buffer_));
+    EXPECT_EQ(0xCCCC, buffer_[130]) << "nothing written past the 130-character limit";
+}
+
+TEST_F(RegistryTest, Terminates129CharactersStoredWithoutNull) {
+    const std::wstring text(129, L'x');  // 258 bytes, no terminator stored
+    ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, TestKey, L"bare", REG_SZ, text.data(), 258));
+    FillCanary();
+    if (!ReadRegistryString(HKEY_LOCAL_MACHINE, TestKey, L"bare", buffer_)) {
+        EXPECT_EQ(L'\0', buffer_[0]);
+        GTEST_SKIP() << "Wine's RegQueryValueExW wants room for a terminator it adds itself, so 258 bytes "
+                        "do not fit 259; Windows copies the data as stored";
+    }
+    EXPECT_EQ(text, std::wstring(buffer_));
+    EXPECT_EQ(L'\0', buffer_[129]);
+    EXPECT_EQ(0xCCCC, buffer_[130]);
+}
+
+TEST_F(RegistryTest, ReadsDwordAsFourBytesAndTerminator) {
+    const DWORD number = 0x00420041;  // the bytes of L"AB"
+    ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, TestKey, L"number", REG_DWORD, &number, 4));
+    FillCanary();
+    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, TestKey, L"number", buffer_));
+    EXPECT_EQ(0, std::memcmp(buffer_, &number, 4));
+    EXPECT_EQ(L'\0', buffer_[2]);
+}
+
+TEST_F(RegistryTest, MissingKeyOrValueFails) {
+    wchar_t buffer[130] = L"untouched";
+    buffer[0] = L'\0';
+    EXPECT_EQ(0, ReadRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\Nowhere", L"x", buffer));
+    EXPECT_EQ(L'\0', buffer[0]);
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, TestKey, L"present", L"1"));
+    EXPECT_EQ(0, ReadRegistryString(HKEY_LOCAL_MACHINE, TestKey, L"absent", buffer));
+    EXPECT_EQ(L'\0', buffer[0]);
+}
+
+TEST_F(RegistryTest, WriteStoresRegSzWithTerminatorAndDefaultValue) {
+    EXPECT_NE(0, WriteRegistryString(HKEY_CURRENT_USER, L"SOFTWARE\\QvTest\\A\\B", L"", L"default text"));
+    EXPECT_EQ(L"default text", GetRegString(HKEY_CURRENT_USER, L"SOFTWARE\\QvTest\\A\\B", L"").value_or(L"-"));
+
+    EXPECT_NE(0, WriteRegistryString(HKEY_CURRENT_USER, L"SOFTWARE\\QvTest\\A", L"empty", L""));
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\QvTest\\A", 0, KEY_READ, &key));
+    DWORD type = 0;
+    BYTE data[8] = {1, 1, 1, 1};
+    DWORD bytes = sizeof(data);
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"empty", nullptr, &type, data, &bytes));
+    RegCloseKey(key);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(2u, bytes);
+    EXPECT_EQ(0, data[0] | data[1]);
+
+    wchar_t buffer[130];
+    EXPECT_NE(0, ReadRegistryString(HKEY_CURRENT_USER, L"SOFTWARE\\QvTest\\A\\B", L"", buffer));
+    EXPECT_STREQ(L"default text", buffer);
+}
+
+TEST_F(RegistryTest, DeleteValueCreatesMissingKeyAndKeepsOthers) {
+    const wchar_t key[] = L"SOFTWARE\\QvTest\\Created\\ByDelete";
+    ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key));
+    EXPECT_NE(0, DeleteRegistryValue(HKEY_CURRENT_USER, key, L"PictureIndex"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key)) << "opened with create semantics";
+    EXPECT_TRUE(RegSubkeys(HKEY_CURRENT_USER, key).empty());
+
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, key, L"PictureIndex", L"3"));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, key, L"", L"kept"));
+    EXPECT_NE(0, DeleteRegistryValue(HKEY_CURRENT_USER, key, L"PictureIndex"));
+    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, key, L"PictureIndex"));
+    EXPECT_EQ(L"kept", GetRegString(HKEY_CURRENT_USER, key, L"").value_or(L"-"));
+}
+
+TEST_F(RegistryTest, DeleteTreeRemovesNestedKeysAndOnlyThem) {
+    const std::wstring root = L"SOFTWARE\\QvTest\\Tree";
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, root + L"\\L1a\\L2\\L3", L"v", L"deep"));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, root + L"\\L1b", L"v", L"x"));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, root, L"v", L"top"));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\TreeSibling", L"v", L"stays"));
+
+    EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, root.c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, root));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\TreeSibling"));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest"));
+
+    EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, root.c_str())) << "a missing key is success";
+}
+
+TEST_F(RegistryTest, WritesLandInThe64BitView) {
+    const wchar_t key[] = L"SOFTWARE\\QvTest\\View";
+    EXPECT_NE(0, WriteRegistryString(HKEY_LOCAL_MACHINE, key, L"where", L"64"));
+    EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, key, L"where", KEY_WOW64_64KEY));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\View", KEY_WOW64_64KEY));
+    // The 32-bit view is reached only through the Wow6432Node branch by name.
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\View", L"where", L"32"));
+    wchar_t buffer[130];
+    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\View", L"where", buffer));
+    EXPECT_STREQ(L"32", buffer);
+    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, key, L"where", buffer));
+    EXPECT_STREQ(L"64", buffer);
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "wizard/ScreenResources.h"
+
+#include <shlobj.h>
+
+#include "app/VersionProbes.h"
+#include "framework/String.h"
+#include "support/Files.h"
+#include "support/Handles.h"
+#include "support/ScreenScale.h"
+
+int ScreenDpi = 96;
+HFONT BodyFont = nullptr;
+HFONT BoldFont = nullptr;
+HFONT HeadingFont = nullptr;
+HFONT BannerTitleFont = nullptr;
+HFONT BannerLineFont = nullptr;
+
+namespace {
+
+HFONT CreatePageFont(int height, int weight, const wchar_t* face) {
+    return CreateFontW(MulDiv(height, ScreenDpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                       0, face);
+}
+
+}  // namespace
+
+const wchar_t* ChooseBannerFace() {
+    wchar_t fonts[MAX_PATH] = L"";
+    LPITEMIDLIST list = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_FONTS, &list)) && list) {
+        if (!SHGetPathFromIDListW(list, fonts)) fonts[0] = L'\0';
+        CoTaskMemFree(list);
+    }
+    CString path(fonts);
+    if (path.IsEmpty() || path.GetAt(path.GetLength() - 1) != L'\\') path += L'\\';
+    path += L"OpenSans-Regular.ttf";
+    return FileExists(path) ? L"Open Sans" : L"Segoe UI";
+}
+
+void CreateScreenResources() {
+    {
+        HWND desktop = GetDesktopWindow();
+        CWindowDc dc(desktop);
+        if (dc.IsValid()) ScreenDpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
+    }
+    ScreenScale = ScreenDpi / 96.0;
+    RunVersionProbes();
+    GetWorkFolder();
+    const wchar_t* bannerFace = ChooseBannerFace();
+    BodyFont = CreatePageFont(-12, 400, L"Segoe UI");
+    BoldFont = CreatePageFont(-12, 700, L"Segoe UI");
+    HeadingFont = CreatePageFont(-17, 500, L"Segoe UI");
+    BannerTitleFont = CreatePageFont(-21, 400, bannerFace);
+    BannerLineFont = CreatePageFont(-14, 400, bannerFace);
+}
