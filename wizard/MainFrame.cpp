@@ -1,0 +1,173 @@
+#include "wizard/MainFrame.h"
+
+#include "app/UninstallRecord.h"
+#include "framework/WinApp.h"
+#include "removal/SelfDeletion.h"
+#include "removal/VisualStudioAddin.h"
+#include "resources/resource.h"
+#include "support/Registry.h"
+#include "wizard/ActionRequiredPage.h"
+#include "wizard/MaintenancePage.h"
+#include "wizard/OutcomePages.h"
+#include "wizard/PageLook.h"
+#include "wizard/RunningApps.h"
+#include "wizard/UninstallPage.h"
+
+namespace {
+
+const wchar_t AppPathsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+// The hidden window's vertical position when the work area can be read:
+// below the bottom of any ordinary screen.
+constexpr int HiddenWindowTop = 2048;
+
+// The command line handed to WinExec holds at most this many ANSI bytes.
+constexpr int RepairCommandBytes = 512;
+
+}  // namespace
+
+void ShowInternalError(const wchar_t* text) { MessageBoxW(nullptr, text, L"Install Error", MB_ICONERROR); }
+
+CMainFrame::CMainFrame() { CreateBannerResources(); }
+
+BOOL CMainFrame::LoadFrame(UINT resourceId, DWORD style, HWND parent, void* context) {
+    if (!CFrameWnd::LoadFrame(resourceId, style, parent, context)) {
+        ShowInternalError(L"Internal Error #005");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CMainFrame::Create(const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rect, HWND parent,
+                        const wchar_t* menuName, DWORD exStyle, void* context) {
+    m_strTitle = title;
+    UninstallRecord.VisualStudioPresent = IsAnyVisualStudioInstalled();
+    if (!CFrameWnd::Create(className, title, style, rect, parent, menuName, exStyle, context)) {
+        ShowInternalError(L"Internal Error #004");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreateMainFrame(wParam, lParam);
+    case WM_ERASEBKGND:
+        return 1;
+    case UM_MAINTENANCE:
+        OnMaintenance();
+        return 0;
+    case UM_CLOSE:
+        OnCloseWizard();
+        return 0;
+    case UM_UNINSTALL:
+        OnUninstall();
+        return 0;
+    case UM_SUCCESS:
+        OnSuccess();
+        return 0;
+    case UM_FAILURE:
+        OnFailure();
+        return 0;
+    case UM_ACTION_REQUIRED:
+        OnActionRequired();
+        return 0;
+    default:
+        return CFrameWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+int CMainFrame::OnCreateMainFrame(WPARAM wParam, LPARAM lParam) {
+    RECT workArea;
+    const int top = SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0) ? HiddenWindowTop
+                                                                             : GetSystemMetrics(SM_CYSCREEN);
+    MoveWindow(m_hWnd, 0, top, 1, 1, FALSE);
+    if (CFrameWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) {
+        ShowInternalError(L"Internal Error #002");
+        return -1;
+    }
+    Post(UM_MAINTENANCE);
+    return 0;
+}
+
+void CMainFrame::Post(UINT message) { PostMessageW(m_hWnd, message, 0, 0); }
+
+INT_PTR CMainFrame::ShowPage(int templateId, DLGPROC procedure) {
+    return DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId), m_hWnd, procedure, 0);
+}
+
+void CMainFrame::OnMaintenance() {
+    // A page that cannot be made (-1) goes on like Next.
+    if (ShowPage(IDD_MAINTENANCE, MaintenancePageProc) == 0) {
+        Post(UM_CLOSE);
+        return;
+    }
+    ContinueAfterChoice();
+}
+
+void CMainFrame::OnActionRequired() {
+    MessageBeep(0xFFFFFFFF);
+    if (ShowPage(IDD_ACTION_REQUIRED, ActionRequiredPageProc) == 1)
+        ContinueAfterChoice();
+    else
+        Post(UM_CLOSE);
+}
+
+void CMainFrame::ContinueAfterChoice() {
+    if (IsVisualStudioRunning() || IsProductRunning()) {
+        Post(UM_ACTION_REQUIRED);
+    } else if (UninstallRecord.RepairChosen == 0) {
+        Post(UM_UNINSTALL);
+    } else {
+        LaunchRepair();
+        Post(UM_CLOSE);
+    }
+}
+
+void CMainFrame::OnUninstall() {
+    Post(ShowPage(IDD_UNINSTALLING, UninstallPageProc) == 1 ? UM_SUCCESS : UM_FAILURE);
+}
+
+void CMainFrame::OnSuccess() {
+    ShowPage(IDD_SUCCESS, SuccessPageProc);
+    StartSelfDeletion();
+    Post(UM_CLOSE);
+}
+
+void CMainFrame::OnFailure() {
+    MessageBeep(0xFFFFFFFF);
+    if (ShowPage(IDD_ERROR, ErrorPageProc) == TryAgainResult) {
+        Post(UM_UNINSTALL);
+        return;
+    }
+    UninstallRecord.ExitCode = 1;
+    Post(UM_CLOSE);
+}
+
+void CMainFrame::OnCloseWizard() { DestroyWindow(m_hWnd); }
+
+CString FormRepairCommandLine(const wchar_t* repairProgram, const wchar_t* applicationFolder) {
+    CString command(L"\"");
+    command += repairProgram;
+    command += L"\" /r ";
+    command += applicationFolder;
+    return command;
+}
+
+int LaunchRepair() {
+    const CString key = CString(AppPathsKey) + UninstallRecord.ProgramFileName;
+    wchar_t folder[MAX_PATH];
+    // A missing "Path" leaves the folder part empty.
+    ReadRegistryString(HKEY_LOCAL_MACHINE, key, L"Path", folder);
+    const CString command = FormRepairCommandLine(UninstallRecord.RepairCommand, folder);
+
+    // A command that does not fit whole is not started: cut short, it would
+    // hand the repair program a wrong folder.
+    char ansiCommand[RepairCommandBytes];
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, command, -1, ansiCommand, RepairCommandBytes, nullptr, nullptr);
+    if (bytes <= 0) return 0;
+    ansiCommand[RepairCommandBytes - 1] = '\0';
+    return WinExec(ansiCommand, SW_SHOW) > 31 ? 1 : 0;
+}

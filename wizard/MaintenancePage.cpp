@@ -1,0 +1,104 @@
+#include "wizard/MaintenancePage.h"
+
+#include <commdlg.h>
+
+#include "app/Macros.h"
+#include "app/UninstallRecord.h"
+#include "framework/WinApp.h"
+#include "imaging/PictureControl.h"
+#include "resources/resource.h"
+#include "support/Files.h"
+#include "wizard/ExitConfirmPage.h"
+#include "wizard/PageCommon.h"
+#include "wizard/PageLook.h"
+#include "wizard/ScreenResources.h"
+
+namespace {
+
+constexpr int FileNameChars = 260;
+
+const int BoldControls[] = {IDC_INTRO, IDC_UNINSTALL, IDC_REPAIR};
+
+INT_PTR OnInitMaintenance(HWND page) {
+    PreparePage(page);
+    SetFontOnControls(page, BoldFont, BoldControls, 3);
+    ExpandControlText(page, IDC_INTRO);
+    AttachPictureControl(page, IDC_PICTURE);
+    AttachPictureControl(page, IDC_PICTURE2);
+
+    const int repair = UninstallRecord.RepairChosen;
+    const int chosen = repair ? IDC_REPAIR : IDC_UNINSTALL;
+    const int other = repair ? IDC_UNINSTALL : IDC_REPAIR;
+    SendDlgItemMessageW(page, chosen, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageW(page, other, BM_SETCHECK, BST_UNCHECKED, 0);
+    SetFocus(GetDlgItem(page, chosen));
+    // FALSE: the focus set here stays.
+    return FALSE;
+}
+
+// The repair program must exist before the page may end; until it does the
+// user is told and may locate it. Returns whether the page may end.
+int EnsureRepairProgram(HWND page) {
+    for (;;) {
+        if (FileExists(UninstallRecord.RepairCommand)) return 1;
+        CString message;
+        message.LoadString(IDS_REPAIR_PROGRAM_MISSING);
+        ExpandMacros(message);
+        if (AfxMessageBox(message, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY) return 0;
+        if (!BrowseForRepairProgram(page, UninstallRecord.RepairCommand)) return 0;
+    }
+}
+
+void OnNext(HWND page) {
+    if (SendDlgItemMessageW(page, IDC_UNINSTALL, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        UninstallRecord.RepairChosen = 0;
+        EndDialog(page, 1);
+        return;
+    }
+    UninstallRecord.RepairChosen = 1;
+    if (EnsureRepairProgram(page)) EndDialog(page, 1);
+}
+
+INT_PTR OnMaintenanceCommand(HWND page, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        OnNext(page);
+        return 1;
+    case IDCANCEL:
+        if (ConfirmExit(page)) EndDialog(page, 0);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+int BrowseForRepairProgram(HWND page, CString& program) {
+    wchar_t fileName[FileNameChars];
+    lstrcpynW(fileName, program, FileNameChars);
+
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof(OPENFILENAMEW);
+    dialog.hwndOwner = page;
+    dialog.lpstrFilter = L"Program Files (*.exe)\0*.exe\0All (*.*)\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = fileName;
+    dialog.nMaxFile = FileNameChars;
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameW(&dialog)) return 0;
+    fileName[FileNameChars - 1] = L'\0';
+    program = fileName;
+    return 1;
+}
+
+INT_PTR CALLBACK MaintenancePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitMaintenance(page);
+    case WM_COMMAND:
+        return OnMaintenanceCommand(page, wParam);
+    default:
+        return HandlePageLookMessage(page, message, wParam, lParam);
+    }
+}
