@@ -5,24 +5,19 @@
 #include "removal/SelfDeletion.h"
 #include "removal/VisualStudioAddin.h"
 #include "resources/resource.h"
-#include "support/Registry.h"
 #include "wizard/ActionRequiredPage.h"
 #include "wizard/MaintenancePage.h"
 #include "wizard/OutcomePages.h"
 #include "wizard/PageLook.h"
+#include "wizard/RepairLaunch.h"
 #include "wizard/RunningApps.h"
 #include "wizard/UninstallPage.h"
 
 namespace {
 
-const wchar_t AppPathsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-
 // The hidden window's vertical position when the work area can be read:
 // below the bottom of any ordinary screen.
 constexpr int HiddenWindowTop = 2048;
-
-// The command line handed to WinExec holds at most this many ANSI bytes.
-constexpr int RepairCommandBytes = 512;
 
 }  // namespace
 
@@ -146,28 +141,3 @@ void CMainFrame::OnFailure() {
 }
 
 void CMainFrame::OnCloseWizard() { DestroyWindow(m_hWnd); }
-
-CString FormRepairCommandLine(const wchar_t* repairProgram, const wchar_t* applicationFolder) {
-    CString command(L"\"");
-    command += repairProgram;
-    command += L"\" /r ";
-    command += applicationFolder;
-    return command;
-}
-
-int LaunchRepair() {
-    const CString key = CString(AppPathsKey) + UninstallRecord.ProgramFileName;
-    wchar_t folder[MAX_PATH];
-    // A missing "Path" leaves the folder part empty.
-    ReadRegistryString(HKEY_LOCAL_MACHINE, key, L"Path", folder);
-    const CString command = FormRepairCommandLine(UninstallRecord.RepairCommand, folder);
-
-    // A command that does not fit whole is not started: cut short, it would
-    // hand the repair program a wrong folder.
-    char ansiCommand[RepairCommandBytes];
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, command, -1, ansiCommand, RepairCommandBytes, nullptr, nullptr);
-    if (bytes <= 0) return 0;
-    ansiCommand[RepairCommandBytes - 1] = '\0';
-    return WinExec(ansiCommand, SW_SHOW) > 31 ? 1 : 0;
-}

@@ -51,16 +51,6 @@ private:
     void Post(UINT message);
 };
 
-// The repair command line before conversion: the repair program's path in
-// quotation marks (so that a path with blanks names exactly that program),
-// then " /r " and the application folder as they stand.
-CString FormRepairCommandLine(const wchar_t* repairProgram, const wchar_t* applicationFolder);
-
-// Starts UninstallRecord.RepairCommand with " /r " and the App Paths "Path"
-// of UninstallRecord.ProgramFileName; does not wait. Returns non-zero when
-// the program was started.
-int LaunchRepair();
-
 // Shows one of the fixed start-up failure messages ("Internal Error #00n")
 // without owner, captioned "Install Error".
 void ShowInternalError(const wchar_t* text);
