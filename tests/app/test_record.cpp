@@ -7,6 +7,7 @@
 #include "app/UninstallRecord.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
+#include "tools/sample_install/SampleInstallation.h"
 
 using namespace qvtest;
 
@@ -182,6 +183,37 @@ TEST(ModuleFolderTest, CutsAfterTheLastBackslash) {
     EXPECT_STREQ(L"C:\\", FolderOfModulePath(L"C:\\Uninstall.exe"));
     EXPECT_STREQ(L"\\Uninstall.exe", FolderOfModulePath(L"\\Uninstall.exe")) << "the first character is not searched";
     EXPECT_STREQ(L"Uninstall.exe", FolderOfModulePath(L"Uninstall.exe"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecordOnSampleTest, ReadsTheSampleInstallation) {
+    SampleInstallation sample;
+    sample.installFolder = L"C:\\QvTest\\Record Sample\\GlyphSmith";
+    sample.productKey = L"QvTest Record Sample";
+    sample.previewFolder = L"C:\\QvTest\\Record Sample\\Preview";
+    RemoveSampleInstallation(sample);
+    std::wstring error;
+    ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
+
+    UninstallRecord.FilesToRemove.RemoveAll();
+    UninstallRecord.ExeFolder = InstallFolderOf(sample).c_str();
+    ASSERT_EQ(1, ReadUninstallRecord());
+    EXPECT_EQ(sample.productKey, UninstallRecord.ProductKey.GetString());
+    EXPECT_STREQ(L"GlyphSmith.exe", UninstallRecord.ProgramFileName);
+    EXPECT_EQ(InstallFolderOf(sample), UninstallRecord.InstallFolder.GetString());
+    EXPECT_EQ(sample.displayName, UninstallRecord.AppDisplayName.GetString());
+    EXPECT_EQ(sample.previewFolder, UninstallRecord.PreviewFolder.GetString());
+    std::vector<std::wstring> expected = ListedFilesOf(sample);
+    for (const wchar_t* name : {L"uninstall.ini", L"MediaFiles.qvd", L"MediaFiles.qvdn"})
+        expected.push_back(InstallFolderOf(sample) + name);
+    std::vector<std::wstring> read = Entries(UninstallRecord.FilesToRemove);
+    // The Files values are named in listing order, which Wine enumerates as written.
+    EXPECT_EQ(expected, read);
+    RemoveSampleInstallation(sample);
+    RemoveTree(L"C:\\QvTest\\Record Sample");
 }
 
 }  // namespace

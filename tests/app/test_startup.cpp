@@ -5,6 +5,7 @@
 #include "bench/Driver.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
+#include "tools/sample_install/SampleInstallation.h"
 
 using namespace qvtest;
 
@@ -103,6 +104,32 @@ TEST_F(StartupTest, DamagedArgsEndInOrder) {
         EXPECT_NE(std::wstring::npos, run.boxes[0].text.find(L"\"args\" entry of uninstall.ini is damaged"))
             << Narrow(run.boxes[0].text);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StartupOnSampleTest, CompleteInstallationStartsWithoutMessage) {
+    SampleInstallation sample;
+    sample.installFolder = L"C:\\QvTest\\Sample Install\\GlyphSmith";
+    sample.productKey = L"QvTest Sample";
+    sample.previewFolder = L"C:\\QvTest\\Sample Preview\\Temporary Preview Files";
+    sample.uninstallerSource = UninstallExe();
+    RemoveSampleInstallation(sample);
+    std::wstring error;
+    ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
+    const std::vector<std::wstring> before = ListTree(sample.installFolder);
+
+    ProcessDriver driver;
+    ASSERT_TRUE(driver.Start(InstallFolderOf(sample) + L"Uninstall.exe", sample.installFolder));
+    DWORD exitCode = 0xDEADBEEF;
+    ASSERT_TRUE(driver.WaitForExit(exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ(before, ListTree(sample.installFolder)) << "start-up alone changes nothing";
+    RemoveSampleInstallation(sample);
+    RemoveTree(L"C:\\QvTest\\Sample Install");
+    RemoveTree(L"C:\\QvTest\\Sample Preview");
 }
 
 }  // namespace
