@@ -1,5 +1,7 @@
 #include "bench/Driver.h"
 
+#include <algorithm>
+
 namespace qvtest {
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -37,21 +39,88 @@ std::wstring ControlText(HWND dialog, int controlId) {
     return control ? WindowText(control) : std::wstring();
 }
 
+namespace {
+
+// The pixels of a w x h area drawn by `paint` into a 32-bit bitmap.
+template <typename Paint>
+std::vector<DWORD> Pixels(int w, int h, Paint paint) {
+    std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(header.bmiHeader);
+    header.bmiHeader.biWidth = w;
+    header.bmiHeader.biHeight = -h;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP section = CreateDIBSection(memory, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, section);
+    paint(memory);
+    GdiFlush();
+    std::copy(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + pixels.size(), pixels.begin());
+    SelectObject(memory, old);
+    DeleteObject(section);
+    DeleteDC(memory);
+    return pixels;
+}
+
+// Whether the icon control of another process shows the given system icon.
+// Icon handles of another process cannot be inspected, so the control's
+// pixels on screen are compared with the system icon drawn on the same
+// background.
+bool ShowsSystemIcon(HWND control, LPCWSTR systemIcon) {
+    RECT area;
+    GetClientRect(control, &area);
+    const int w = area.right, h = area.bottom;
+    if (w <= 0 || h <= 0) return false;
+    POINT origin = {0, 0};
+    ClientToScreen(control, &origin);
+    auto capture = [&] {
+        return Pixels(w, h, [&](HDC memory) {
+            HDC screen = GetDC(nullptr);
+            BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+            ReleaseDC(nullptr, screen);
+        });
+    };
+    // The box may not have painted yet: wait until two captures agree and
+    // show more than one colour.
+    std::vector<DWORD> shown = capture();
+    WaitUntil(
+        [&] {
+            std::vector<DWORD> again = capture();
+            const bool settled = again == shown &&
+                                 std::any_of(again.begin(), again.end(), [&](DWORD p) { return p != again[0]; });
+            shown = std::move(again);
+            return settled;
+        },
+        5000);
+    const DWORD background = shown[0];
+    const std::vector<DWORD> expected = Pixels(w, h, [&](HDC memory) {
+        HBRUSH brush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
+        RECT all = {0, 0, w, h};
+        FillRect(memory, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(memory, 0, 0, LoadIconW(nullptr, systemIcon), 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+    });
+    size_t same = 0;
+    for (size_t i = 0; i < shown.size(); ++i) same += (shown[i] & 0xFFFFFF) == (expected[i] & 0xFFFFFF);
+    return same * 100 >= shown.size() * 95;
+}
+
+}  // namespace
+
 MessageBoxInfo ReadMessageBox(HWND box) {
     MessageBoxInfo info;
     info.window = box;
     info.caption = WindowText(box);
-    const HICON errorIcon = LoadIconW(nullptr, IDI_ERROR);
-    const HICON warningIcon = LoadIconW(nullptr, IDI_WARNING);
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         const std::wstring cls = WindowClass(child);
         const LONG style = GetWindowLongW(child, GWL_STYLE);
         const int id = GetDlgCtrlID(child);
         if (_wcsicmp(cls.c_str(), L"Static") == 0) {
             if ((style & SS_TYPEMASK) == SS_ICON) {
-                const HICON icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-                info.hasErrorIcon = info.hasErrorIcon || icon == errorIcon;
-                info.hasWarningIcon = info.hasWarningIcon || icon == warningIcon;
+                info.hasErrorIcon = info.hasErrorIcon || ShowsSystemIcon(child, IDI_ERROR);
+                info.hasWarningIcon = info.hasWarningIcon || ShowsSystemIcon(child, IDI_WARNING);
             } else if (id == 0xFFFF) {
                 info.text = WindowText(child);
             }
