@@ -113,15 +113,6 @@ POINT TemplatePositionOnOwner(const std::wstring& module, int templateId, HWND o
     return position;
 }
 
-bool MessageBoxHasIcon(HWND box) {
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (WindowClass(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-            IsWindowVisible(child) && SendMessageW(child, STM_GETICON, 0, 0))
-            return true;
-    }
-    return false;
-}
-
 std::vector<HWND> VisibleMessageBoxes(const ProcessDriver& process) {
     std::vector<HWND> boxes;
     for (HWND window : process.TopLevelWindows())

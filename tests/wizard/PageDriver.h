@@ -41,11 +41,6 @@ bool IsButtonChecked(HWND dialog, int controlId);
 // the owner's client area). `module` holds the template.
 POINT TemplatePositionOnOwner(const std::wstring& module, int templateId, HWND owner);
 
-// Whether the message box shows an icon. (Which icon cannot be told from
-// another process under Wine: each process has its own handles for the
-// system's icons.)
-bool MessageBoxHasIcon(HWND box);
-
 // Every message box of the process that is visible now.
 std::vector<HWND> VisibleMessageBoxes(const ProcessDriver& process);
 

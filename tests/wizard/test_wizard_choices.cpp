@@ -93,7 +93,7 @@ TEST_F(RepairRoad, AMissingRepairProgramIsAskedForAndCanBeChosen) {
     EXPECT_EQ(info.text, L"The repair program of " + sample.displayName +
                              L" cannot be found.\n\nClick Retry to locate it yourself, or Cancel to go back.");
     EXPECT_EQ(info.buttons, (std::vector<int>{IDRETRY, IDCANCEL}));
-    EXPECT_TRUE(MessageBoxHasIcon(box));
+    EXPECT_TRUE(info.hasWarningIcon);
     ProcessDriver::PressButton(box, IDCANCEL);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
     ASSERT_TRUE(FlushPostedMessages(choice));

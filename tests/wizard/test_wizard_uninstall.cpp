@@ -178,7 +178,7 @@ TEST_F(UninstallRoad, WhenTheMenuCannotBeLoadedTheWindowFailsWithThreeMessagesIn
         ASSERT_NE(box, nullptr) << Narrow(text);
         const MessageBoxInfo info = ReadMessageBox(box);
         EXPECT_EQ(info.text, text);
-        EXPECT_TRUE(MessageBoxHasIcon(box));
+        EXPECT_TRUE(info.hasErrorIcon);
         EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
         ProcessDriver::PressButton(box, IDOK);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
