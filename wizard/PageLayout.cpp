@@ -23,6 +23,9 @@ void EnlargeWindow(HWND window, bool keepFlags) {
     rect.right = rect.left + Enlarged(rect.right - rect.left);
     rect.bottom = rect.top + Enlarged(rect.bottom - rect.top);
     if (!keepFlags) placement.flags &= ~PlacementFlagsCleared;
+    // A page is hidden while it is prepared; setting the placement back must
+    // not show it early (the placement reads "shown normally" for it).
+    if (!IsWindowVisible(window)) placement.showCmd = SW_HIDE;
     SetWindowPlacement(window, &placement);
 }
 

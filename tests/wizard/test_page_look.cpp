@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -56,9 +57,22 @@ const auto* const Environment = ::testing::AddGlobalTestEnvironment(new PageLook
 
 INT_PTR CALLBACK PlainPageProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
+// Opens the page from a copy of its template without the visible style:
+// the tests read geometry and paint into memory, and showing top-level
+// windows is slow under Wine without a window manager.
 HWND OpenPage(int templateId, bool prepared) {
-    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr,
-                              prepared ? GalleryPageProc : PlainPageProc, templateId);
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    if (!resource) return nullptr;
+    const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
+    std::vector<BYTE> copy(bytes, bytes + SizeofResource(module, resource));
+    // DIALOGEX: version, signature, help id, extended style, then the style.
+    DWORD style;
+    memcpy(&style, &copy[12], sizeof(style));
+    style &= ~static_cast<DWORD>(WS_VISIBLE);
+    memcpy(&copy[12], &style, sizeof(style));
+    return CreateDialogIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), nullptr,
+                                      prepared ? GalleryPageProc : PlainPageProc, templateId);
 }
 
 std::vector<HWND> Children(HWND page) {
@@ -159,6 +173,8 @@ TEST_F(PageLookTest, PagesAreTwelvePercentLargerWithTheirControls) {
         HWND plain = Open(templateId, false);
         HWND page = Open(templateId, true);
         ASSERT_TRUE(plain && page);
+        // Preparing never shows the page: the dialog manager does, afterwards.
+        EXPECT_FALSE(IsWindowVisible(page));
         RECT plainRect, pageRect;
         GetWindowRect(plain, &plainRect);
         GetWindowRect(page, &pageRect);
