@@ -240,4 +240,46 @@ TEST_F(SvgRenderingTest, RasterizeFileRefusesMissingFiles) {
     qvtest::RemoveTree(folder);
 }
 
+// The program's icon (icon group 1) is made from the same drawing as the
+// "ICON" picture of the page banner: its 48-pixel image holds the same pixels.
+TEST_F(SvgRenderingTest, ProgramIconIsTheBannerIconDrawing) {
+#pragma pack(push, 2)
+    struct GroupEntry {
+        BYTE width, height, colours, reserved;
+        WORD planes, bitCount;
+        DWORD bytes;
+        WORD id;
+    };
+#pragma pack(pop)
+    HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, group)));
+    const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
+    const auto* entries = reinterpret_cast<const GroupEntry*>(directory + 6);
+    int id = 0;
+    for (WORD i = 0; i < count; ++i)
+        if (entries[i].width == 48 && entries[i].bitCount == 32) id = entries[i].id;
+    ASSERT_NE(id, 0) << "no 48-pixel 32-bit image in the program icon";
+    HRSRC image = FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));  // RT_ICON
+    ASSERT_NE(image, nullptr);
+    const BYTE* icon = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, image)));
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(icon);
+    ASSERT_EQ(header->biWidth, 48);
+    ASSERT_EQ(header->biHeight, 96);  // colour image and mask
+    ASSERT_EQ(header->biBitCount, 32);
+    const BYTE* iconPixels = icon + header->biSize;
+
+    HGLOBAL block = RenderSvgResource(L"ICON", 1.0);
+    ASSERT_NE(block, nullptr);
+    const Packed packed = ReadPacked(block);
+    GlobalFree(block);
+    ASSERT_EQ(packed.pixels.size(), 48u * 48 * 4);
+    int different = 0;
+    for (size_t i = 0; i < packed.pixels.size(); ++i) different += packed.pixels[i] != iconPixels[i];
+    EXPECT_EQ(different, 0);
+    int opaque = 0;
+    for (size_t i = 3; i < packed.pixels.size(); i += 4) opaque += packed.pixels[i] == 255;
+    EXPECT_GT(opaque, 48 * 48 / 2) << "the icon is a solid tile";
+}
+
 }  // namespace
