@@ -32,7 +32,9 @@ const wchar_t* ChooseBannerFace() {
         CoTaskMemFree(list);
     }
     CString path(fonts);
-    if (path.IsEmpty() || path.GetAt(path.GetLength() - 1) != L'\\') path += L'\\';
+    // Without a fonts folder there is nothing to test.
+    if (path.IsEmpty()) return L"Segoe UI";
+    if (path.GetAt(path.GetLength() - 1) != L'\\') path += L'\\';
     path += L"OpenSans-Regular.ttf";
     return FileExists(path) ? L"Open Sans" : L"Segoe UI";
 }
@@ -41,7 +43,9 @@ void CreateScreenResources() {
     {
         HWND desktop = GetDesktopWindow();
         CWindowDc dc(desktop);
-        if (dc.IsValid()) ScreenDpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
+        // A failed measurement keeps the 96-dpi design size rather than fonts of height 0.
+        const int dpi = dc.IsValid() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 0;
+        if (dpi > 0) ScreenDpi = dpi;
     }
     ScreenScale = ScreenDpi / 96.0;
     RunVersionProbes();

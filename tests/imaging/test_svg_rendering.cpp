@@ -1,0 +1,285 @@
+// Rendering of SVG resources: sizes at every screen scale, the packed layout
+// byte for byte, name lookup without regard to case, the temporary file, and
+// resources that are no drawings.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bench/TestFiles.h"
+#include "imaging/NanoSvg.h"
+#include "imaging/SvgRendering.h"
+#include "support/Files.h"
+
+namespace {
+
+// The temporary files of the work folder ("inst*.tmp").
+std::set<std::wstring> WorkFolderTempFiles() {
+    std::set<std::wstring> names;
+    const std::wstring folder = static_cast<const wchar_t*>(GetWorkFolder());
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"inst*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.insert(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+struct Packed {
+    BITMAPINFOHEADER header{};
+    std::vector<BYTE> pixels;
+};
+
+Packed ReadPacked(HGLOBAL block) {
+    Packed packed;
+    const BYTE* data = static_cast<const BYTE*>(GlobalLock(block));
+    if (!data) return packed;
+    memcpy(&packed.header, data, sizeof(packed.header));
+    const size_t size = static_cast<size_t>(packed.header.biWidth) * packed.header.biHeight * 4;
+    packed.pixels.assign(data + 40, data + 40 + size);
+    GlobalUnlock(block);
+    return packed;
+}
+
+// The resource's bytes, as the program stores them.
+std::string ResourceBytes(const wchar_t* name) {
+    HRSRC resource = FindResourceW(nullptr, name, L"SVG");
+    if (!resource) return {};
+    const DWORD size = SizeofResource(nullptr, resource);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, resource)));
+    return std::string(bytes, bytes + size);
+}
+
+class SvgRenderingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(std::wstring(GetWorkFolder()).empty());
+        before_ = WorkFolderTempFiles();
+    }
+    void TearDown() override { EXPECT_EQ(before_, WorkFolderTempFiles()) << "a temporary file was left behind"; }
+
+    std::set<std::wstring> before_;
+};
+
+TEST_F(SvgRenderingTest, SizesFollowTheScale) {
+    struct Case {
+        const wchar_t* name;
+        double scale;
+        int width, height;
+    };
+    std::vector<Case> cases;
+    const double scales[] = {1.0, 1.25, 1.5, 2.0};
+    const int small[] = {24, 30, 36, 48};
+    const int large[] = {48, 60, 72, 96};
+    const int logoWidth[] = {125, 156, 187, 250};
+    const int logoHeight[] = {32, 40, 48, 64};
+    for (int i = 0; i < 4; ++i) {
+        for (const wchar_t* name : {L"UP", L"OK", L"ERR"}) cases.push_back({name, scales[i], small[i], small[i]});
+        for (const wchar_t* name : {L"OK_LARGE", L"ERR_LARGE", L"QUESTION", L"WARN", L"ICON"})
+            cases.push_back({name, scales[i], large[i], large[i]});
+        cases.push_back({L"QUORVEX", scales[i], logoWidth[i], logoHeight[i]});
+    }
+    for (const Case& c : cases) {
+        HGLOBAL block = RenderSvgResource(c.name, c.scale);
+        ASSERT_NE(block, nullptr) << std::string(qvtest::Narrow(c.name)) << " at " << c.scale;
+        const Packed packed = ReadPacked(block);
+        EXPECT_EQ(packed.header.biWidth, c.width) << qvtest::Narrow(c.name) << " at " << c.scale;
+        EXPECT_EQ(packed.header.biHeight, c.height) << qvtest::Narrow(c.name) << " at " << c.scale;
+        EXPECT_EQ(GlobalSize(block), 40u + static_cast<SIZE_T>(c.width) * c.height * 4);
+        EXPECT_EQ(GlobalFlags(block) & GMEM_DISCARDABLE, 0u);
+        GlobalFree(block);
+    }
+}
+
+TEST_F(SvgRenderingTest, HeaderIsAPackedDeviceIndependentBitmap) {
+    HGLOBAL block = RenderSvgResource(L"OK", 1.0);
+    ASSERT_NE(block, nullptr);
+    const BYTE* data = static_cast<const BYTE*>(GlobalLock(block));
+    ASSERT_NE(data, nullptr);
+    const BYTE expected[40] = {40, 0, 0, 0, 24, 0, 0, 0, 24, 0, 0, 0, 1, 0, 32, 0};  // the rest is zero
+    EXPECT_EQ(0, memcmp(data, expected, sizeof(expected)));
+    GlobalUnlock(block);
+    GlobalFree(block);
+}
+
+TEST_F(SvgRenderingTest, RowsBottomFirstInBlueGreenRedAlphaAsRasterised) {
+    // Rasterise the same bytes with NanoSVG directly: the packed bitmap must
+    // hold exactly these pixels, rows reversed and red and blue swapped.
+    for (const wchar_t* name : {L"ROWS", L"QUORVEX", L"WARN"}) {
+        for (double scale : {1.0, 1.5}) {
+            std::string text = ResourceBytes(name);
+            ASSERT_FALSE(text.empty());
+            NSVGimage* image = nsvgParse(&text[0], "px", 96.0f);
+            ASSERT_NE(image, nullptr);
+            const int width = static_cast<int>(static_cast<int>(image->width) * scale);
+            const int height = static_cast<int>(static_cast<int>(image->height) * scale);
+            std::vector<BYTE> rgba(static_cast<size_t>(width) * height * 4);
+            NSVGrasterizer* rasterizer = nsvgCreateRasterizer();
+            nsvgRasterize(rasterizer, image, 0, 0, static_cast<float>(scale), rgba.data(), width, height, width * 4);
+            nsvgDeleteRasterizer(rasterizer);
+            nsvgDelete(image);
+
+            HGLOBAL block = RenderSvgResource(name, scale);
+            ASSERT_NE(block, nullptr);
+            const Packed packed = ReadPacked(block);
+            GlobalFree(block);
+            ASSERT_EQ(packed.header.biWidth, width);
+            ASSERT_EQ(packed.header.biHeight, height);
+            int mismatches = 0;
+            for (int row = 0; row < height; ++row) {
+                for (int column = 0; column < width; ++column) {
+                    const BYTE* source = &rgba[(static_cast<size_t>(row) * width + column) * 4];
+                    const BYTE* stored = &packed.pixels[(static_cast<size_t>(height - 1 - row) * width + column) * 4];
+                    if (stored[0] != source[2] || stored[1] != source[1] || stored[2] != source[0] ||
+                        stored[3] != source[3])
+                        ++mismatches;
+                }
+            }
+            EXPECT_EQ(mismatches, 0) << qvtest::Narrow(name) << " at " << scale;
+        }
+    }
+}
+
+TEST_F(SvgRenderingTest, TopOfTheDrawingIsTheLastStoredRow) {
+    // "ROWS": the top half half-transparent red, the bottom half blue.
+    HGLOBAL block = RenderSvgResource(L"ROWS", 1.0);
+    ASSERT_NE(block, nullptr);
+    const Packed packed = ReadPacked(block);
+    GlobalFree(block);
+    ASSERT_EQ(packed.header.biWidth, 8);
+    const BYTE* firstStored = &packed.pixels[(0 * 8 + 3) * 4];
+    const BYTE* lastStored = &packed.pixels[(7 * 8 + 3) * 4];
+    EXPECT_EQ(firstStored[0], 255);  // blue
+    EXPECT_EQ(firstStored[1], 0);
+    EXPECT_EQ(firstStored[2], 0);
+    EXPECT_EQ(firstStored[3], 255);
+    EXPECT_EQ(lastStored[0], 0);  // red at half opacity, not premultiplied
+    EXPECT_EQ(lastStored[1], 0);
+    EXPECT_EQ(lastStored[2], 255);
+    EXPECT_NEAR(lastStored[3], 128, 1);
+}
+
+TEST_F(SvgRenderingTest, NamesAreFoundInAnyCase) {
+    for (const wchar_t* name : {L"up", L"Up", L"UP", L"quorvex", L"ok_large"}) {
+        HGLOBAL block = RenderSvgResource(name, 1.0);
+        EXPECT_NE(block, nullptr) << qvtest::Narrow(name);
+        if (block) GlobalFree(block);
+    }
+    HGLOBAL lower = RenderSvgResource(L"up", 1.25);
+    HGLOBAL upper = RenderSvgResource(L"UP", 1.25);
+    ASSERT_TRUE(lower && upper);
+    EXPECT_EQ(ReadPacked(lower).pixels, ReadPacked(upper).pixels);
+    GlobalFree(lower);
+    GlobalFree(upper);
+}
+
+TEST_F(SvgRenderingTest, ExtractWritesTheResourceToANewTemporaryFile) {
+    wchar_t path[MAX_PATH];
+    wmemset(path, L'#', MAX_PATH);
+    ASSERT_TRUE(ExtractResourceToTempFile(L"SVG", L"quorvex", path));
+    const std::wstring file = path;
+    const std::wstring folder = static_cast<const wchar_t*>(GetWorkFolder());
+    EXPECT_EQ(file.substr(0, folder.size()), folder);
+    const std::wstring name = file.substr(folder.size());
+    ASSERT_EQ(name.size(), 12u) << qvtest::Narrow(name);
+    EXPECT_EQ(name.substr(0, 4), L"inst");
+    EXPECT_EQ(name.substr(8), L".tmp");
+    EXPECT_EQ(qvtest::ReadFileBytes(file), ResourceBytes(L"QUORVEX"));
+    DeleteFileW(path);
+}
+
+TEST_F(SvgRenderingTest, MissingNamesMakeNoFile) {
+    wchar_t path[MAX_PATH] = L"untouched";
+    EXPECT_FALSE(ExtractResourceToTempFile(L"SVG", L"NO_SUCH_PICTURE", path));
+    EXPECT_STREQ(path, L"untouched");
+    EXPECT_FALSE(ExtractResourceToTempFile(L"SVG", L"", path));
+    EXPECT_FALSE(ExtractResourceToTempFile(L"PNG", L"UP", path));
+    for (const wchar_t* name : {L"NO_SUCH_PICTURE", L"", L"IMAGE|up|1", L"U P"})
+        EXPECT_EQ(RenderSvgResource(name, 1.0), nullptr) << qvtest::Narrow(name);
+    EXPECT_EQ(RenderSvgResource(nullptr, 1.0), nullptr);
+}
+
+TEST_F(SvgRenderingTest, ResourcesThatAreNoDrawingsRenderNothing) {
+    for (const wchar_t* name : {L"NOT_SVG", L"EMPTY_SVG", L"RANDOM_BYTES", L"HUGE"}) {
+        for (double scale : {1.0, 2.0}) {
+            HGLOBAL block = RenderSvgResource(name, scale);
+            EXPECT_EQ(block, nullptr) << qvtest::Narrow(name) << " at " << scale;
+            if (block) GlobalFree(block);
+        }
+    }
+}
+
+TEST_F(SvgRenderingTest, TruncatedDrawingGivesASanePictureOrNone) {
+    HGLOBAL block = RenderSvgResource(L"TRUNCATED", 1.0);
+    if (block) {
+        const Packed packed = ReadPacked(block);
+        EXPECT_EQ(packed.header.biWidth, 24);
+        EXPECT_EQ(packed.header.biHeight, 24);
+        GlobalFree(block);
+    }
+}
+
+TEST_F(SvgRenderingTest, UnusableScalesRenderNothing) {
+    for (double scale : {0.0, -1.0, 0.001, 1e9}) EXPECT_EQ(RenderSvgResource(L"UP", scale), nullptr) << scale;
+}
+
+TEST_F(SvgRenderingTest, RasterizeFileRefusesMissingFiles) {
+    const std::wstring folder = qvtest::FreshTestFolder(L"SvgRendering");
+    EXPECT_EQ(RasterizeSvgFile((folder + L"\\absent.svg").c_str(), 1.0), nullptr);
+    EXPECT_EQ(RasterizeSvgFile(folder.c_str(), 1.0), nullptr);
+    ASSERT_TRUE(qvtest::WriteFileBytes(folder + L"\\ok.svg", ResourceBytes(L"OK")));
+    HGLOBAL block = RasterizeSvgFile((folder + L"\\ok.svg").c_str(), 2.0);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(ReadPacked(block).header.biWidth, 48);
+    GlobalFree(block);
+    qvtest::RemoveTree(folder);
+}
+
+// The program's icon (icon group 1) is made from the same drawing as the
+// "ICON" picture of the page banner: its 48-pixel image holds the same pixels.
+TEST_F(SvgRenderingTest, ProgramIconIsTheBannerIconDrawing) {
+#pragma pack(push, 2)
+    struct GroupEntry {
+        BYTE width, height, colours, reserved;
+        WORD planes, bitCount;
+        DWORD bytes;
+        WORD id;
+    };
+#pragma pack(pop)
+    HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, group)));
+    const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
+    const auto* entries = reinterpret_cast<const GroupEntry*>(directory + 6);
+    int id = 0;
+    for (WORD i = 0; i < count; ++i)
+        if (entries[i].width == 48 && entries[i].bitCount == 32) id = entries[i].id;
+    ASSERT_NE(id, 0) << "no 48-pixel 32-bit image in the program icon";
+    HRSRC image = FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));  // RT_ICON
+    ASSERT_NE(image, nullptr);
+    const BYTE* icon = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, image)));
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(icon);
+    ASSERT_EQ(header->biWidth, 48);
+    ASSERT_EQ(header->biHeight, 96);  // colour image and mask
+    ASSERT_EQ(header->biBitCount, 32);
+    const BYTE* iconPixels = icon + header->biSize;
+
+    HGLOBAL block = RenderSvgResource(L"ICON", 1.0);
+    ASSERT_NE(block, nullptr);
+    const Packed packed = ReadPacked(block);
+    GlobalFree(block);
+    ASSERT_EQ(packed.pixels.size(), 48u * 48 * 4);
+    int different = 0;
+    for (size_t i = 0; i < packed.pixels.size(); ++i) different += packed.pixels[i] != iconPixels[i];
+    EXPECT_EQ(different, 0);
+    int opaque = 0;
+    for (size_t i = 3; i < packed.pixels.size(); i += 4) opaque += packed.pixels[i] == 255;
+    EXPECT_GT(opaque, 48 * 48 / 2) << "the icon is a solid tile";
+}
+
+}  // namespace

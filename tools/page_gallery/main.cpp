@@ -1,0 +1,118 @@
+// PageGallery: opens each of the six page templates with the common page
+// preparation and painting, and saves a picture of each as a BMP file.
+//   PageGallery.exe <output folder> [label]
+// Files: <output folder>\page101<label>.bmp ... page106<label>.bmp.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/UninstallRecord.h"
+#include "tools/page_gallery/GalleryPages.h"
+#include "wizard/PageLook.h"
+#include "wizard/ScreenResources.h"
+
+namespace {
+
+void PumpUntilIdle() {
+    MSG message;
+    for (int round = 0; round < 50; ++round) {
+        bool any = false;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            any = true;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (!any && round > 2) break;
+        Sleep(20);
+    }
+}
+
+bool SaveWindowPicture(HWND window, const std::wstring& path) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, section);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    const DWORD imageSize = static_cast<DWORD>(width) * height * 4;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+    file.bfSize = file.bfOffBits + imageSize;
+    bool saved = false;
+    if (FILE* out = _wfopen(path.c_str(), L"wb")) {
+        saved = fwrite(&file, sizeof(file), 1, out) == 1 && fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
+                fwrite(bits, imageSize, 1, out) == 1;
+        fclose(out);
+    }
+    SelectObject(memory, previous);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+HWND OpenPage(int templateId, HWND owner) {
+    HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner, GalleryPageProc,
+                                   templateId);
+    if (!page) return nullptr;
+    ShowWindow(page, SW_SHOW);
+    SetForegroundWindow(page);
+    RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpUntilIdle();
+    return page;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        fwprintf(stderr, L"usage: PageGallery <output folder> [label]\n");
+        return 2;
+    }
+    const std::wstring folder = argv[1];
+    const std::wstring label = argc > 2 ? argv[2] : L"";
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    UninstallRecord.AppDisplayName = L"Quorvex GlyphSmith 6.5";
+    CreateScreenResources();
+    CreateBannerResources();
+    wprintf(L"PageGallery: %d dpi\n", ScreenDpi);
+
+    int failures = 0;
+    HWND owner = nullptr;
+    for (int templateId : GalleryTemplates) {
+        // The exit confirmation opens above the maintenance page, as in the wizard.
+        HWND page = OpenPage(templateId, templateId == 106 ? owner : nullptr);
+        if (!page) {
+            fwprintf(stderr, L"PageGallery: template %d did not open\n", templateId);
+            ++failures;
+            continue;
+        }
+        const std::wstring path = folder + L"\\page" + std::to_wstring(templateId) + label + L".bmp";
+        if (!SaveWindowPicture(page, path)) ++failures;
+        if (templateId == 101) {
+            owner = page;
+        } else {
+            DestroyWindow(page);
+            PumpUntilIdle();
+        }
+    }
+    if (owner) DestroyWindow(owner);
+    return failures;
+}

@@ -1,0 +1,94 @@
+// Page layout: the 12 percent enlargement of every page and its controls,
+// centring in the work area, fonts, and the common WM_INITDIALOG steps.
+#include "app/Macros.h"
+#include "wizard/PageLook.h"
+#include "wizard/ScreenResources.h"
+
+namespace {
+
+constexpr int TitleLimit = 128;
+constexpr UINT PlacementFlagsCleared = WPF_SETMINPOSITION | WPF_ASYNCWINDOWPLACEMENT;  // 5
+
+int Enlarged(int length) { return length * 112 / 100; }
+
+bool IsMovedButton(int id) { return id == 1 || id == 2 || id == 3 || id == 1001 || id == 1020; }
+
+}  // namespace
+
+void EnlargeWindow(HWND window, bool keepFlags) {
+    WINDOWPLACEMENT placement;
+    placement.length = sizeof(placement);
+    if (!GetWindowPlacement(window, &placement)) return;
+    RECT& rect = placement.rcNormalPosition;
+    rect.right = rect.left + Enlarged(rect.right - rect.left);
+    rect.bottom = rect.top + Enlarged(rect.bottom - rect.top);
+    if (!keepFlags) placement.flags &= ~PlacementFlagsCleared;
+    // A page is hidden while it is prepared; setting the placement back must
+    // not show it early (the placement reads "shown normally" for it).
+    if (!IsWindowVisible(window)) placement.showCmd = SW_HIDE;
+    SetWindowPlacement(window, &placement);
+}
+
+BOOL CALLBACK ScaleChildControl(HWND child, LPARAM) {
+    WINDOWPLACEMENT placement;
+    placement.length = sizeof(placement);
+    if (!GetWindowPlacement(child, &placement)) return TRUE;
+    RECT& rect = placement.rcNormalPosition;
+    rect.left = Enlarged(rect.left);
+    rect.top = Enlarged(rect.top);
+    rect.right = Enlarged(rect.right);
+    rect.bottom = Enlarged(rect.bottom);
+    if (IsMovedButton(GetDlgCtrlID(child))) {
+        // The main buttons sit 5 pixels lower and are 2 pixels shorter.
+        rect.top += 5;
+        rect.bottom += 3;
+    }
+    SetWindowPlacement(child, &placement);
+    return TRUE;
+}
+
+void CenterInWorkArea(HWND window) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    RECT area;
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0)) {
+        area.left = 0;
+        area.top = 0;
+        area.right = GetSystemMetrics(SM_CXSCREEN);
+        area.bottom = GetSystemMetrics(SM_CYSCREEN);
+    }
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    if (x < area.left)
+        x = area.left;
+    else if (x + width > area.right)
+        x = area.right - width;
+    if (y < area.top)
+        y = area.top;
+    else if (y + height > area.bottom)
+        y = area.bottom - height;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+}
+
+BOOL CALLBACK SetControlFont(HWND child, LPARAM font) {
+    SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), 0);
+    return TRUE;
+}
+
+void PreparePage(HWND page) {
+    ShowWindow(page, SW_HIDE);
+    EnlargeWindow(page, false);
+    CenterInWorkArea(page);
+    EnumChildWindows(page, ScaleChildControl, 0);
+
+    wchar_t title[TitleLimit] = L"";
+    GetWindowTextW(page, title, TitleLimit);
+    CString expanded(title);
+    ExpandMacros(expanded);
+    SetWindowTextW(page, expanded);
+
+    EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(BodyFont));
+    SendDlgItemMessageW(page, 1013, WM_SETFONT, reinterpret_cast<WPARAM>(HeadingFont), 0);
+}

@@ -1,0 +1,111 @@
+// Page painting: the colours of static controls and the banner, body and
+// footer drawn on every page's background.
+#include "framework/String.h"
+#include "imaging/SvgRendering.h"
+#include "resources/resource.h"
+#include "support/Handles.h"
+#include "support/ScreenScale.h"
+#include "wizard/PageLook.h"
+#include "wizard/ScreenResources.h"
+
+HBRUSH PageBackgroundBrush = nullptr;
+CString BannerProductName;
+CString BannerRightsLine;
+
+namespace {
+
+constexpr COLORREF HeadingText = RGB(40, 110, 181);
+constexpr COLORREF StaticText = RGB(48, 48, 48);
+constexpr COLORREF BannerBand = RGB(96, 96, 96);
+constexpr COLORREF BannerFirstLine = RGB(255, 255, 255);
+constexpr COLORREF BannerSecondLine = RGB(215, 215, 215);
+constexpr COLORREF FooterBand = RGB(240, 240, 240);
+constexpr COLORREF FooterLine = RGB(200, 200, 200);
+
+// The banner pictures, rendered at the first paint and kept for the run.
+PackedBitmap BannerIcon = nullptr;
+PackedBitmap MakerLogo = nullptr;
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+    CBrushHandle brush(CreateSolidBrush(colour));
+    FillRect(dc, &rect, brush.Get());
+}
+
+void RenderBannerPictures() {
+    if (!BannerIcon) BannerIcon = RenderSvgResource(L"ICON", ScreenScale);
+    if (!MakerLogo) MakerLogo = RenderSvgResource(L"QUORVEX", ScreenScale);
+}
+
+void PaintBanner(HDC dc, const RECT& banner) {
+    FillSolid(dc, banner, BannerBand);
+    SetBkMode(dc, TRANSPARENT);
+    SetBkColor(dc, RGB(0, 0, 0));
+    const COLORREF previousColour = SetTextColor(dc, BannerFirstLine);
+    const HGDIOBJ previousFont = SelectObject(dc, BannerTitleFont);
+    RECT text = banner;
+    text.left += ScaleToScreen(15);
+    text.top += ScaleToScreen(5);
+    DrawTextW(dc, BannerProductName, -1, &text, DT_NOPREFIX);
+    OffsetRect(&text, 0, ScaleToScreen(28));
+    SelectObject(dc, BannerLineFont);
+    SetTextColor(dc, BannerSecondLine);
+    DrawTextW(dc, BannerRightsLine, -1, &text, DT_NOPREFIX);
+    if (BannerIcon)
+        DrawPackedBitmap(dc, banner.right - ScaleToScreen(60), banner.top + ScaleToScreen(5), 0, 0, BannerIcon, 0, 0, 0,
+                         0, 255);
+    SelectObject(dc, previousFont);
+    SetTextColor(dc, previousColour);
+}
+
+void PaintFooter(HDC dc, const RECT& footer) {
+    FillSolid(dc, footer, FooterBand);
+    const RECT line = {footer.left, footer.top, footer.right, footer.top + 1};
+    FillSolid(dc, line, FooterLine);
+    if (MakerLogo)
+        DrawPackedBitmap(dc, footer.left + ScaleToScreen(20), footer.top + ScaleToScreen(7), 0, 0, MakerLogo, 0, 0, 0,
+                         0, 255);
+}
+
+}  // namespace
+
+void CreateBannerResources() {
+    BannerProductName.LoadString(IDS_PRODUCT_NAME);
+    BannerRightsLine.LoadString(IDS_RIGHTS_HOLDER);
+    if (!PageBackgroundBrush) PageBackgroundBrush = CreateSolidBrush(PageBackground);
+}
+
+HBRUSH ColorStaticControl(HWND, HDC dc, HWND control) {
+    const int id = GetDlgCtrlID(control);
+    SetBkColor(dc, PageBackground);
+    if (id == IDC_HEADING) {
+        SetTextColor(dc, HeadingText);
+    } else if (id != IDC_UNINSTALL && id != IDC_REPAIR) {
+        // The radio buttons of the maintenance page keep their own text colour.
+        SetTextColor(dc, StaticText);
+        SetBkMode(dc, TRANSPARENT);
+    }
+    return PageBackgroundBrush;
+}
+
+int PaintPageBanner(HWND page, HDC dc) {
+    HWND topSeparator = GetDlgItem(page, IDC_SEPARATOR_TOP);
+    HWND bottomSeparator = GetDlgItem(page, IDC_SEPARATOR_BOTTOM);
+    RECT client;
+    GetClientRect(page, &client);
+    FillSolid(dc, client, PageBackground);
+
+    RECT body = client;
+    RECT banner = {client.left, client.top, client.right, ScaleToScreen(58)};
+    RECT footer = {client.left, client.bottom - ScaleToScreen(50), client.right, client.bottom};
+    if (topSeparator) body.top = ScaleToScreen(58);
+    if (bottomSeparator) body.bottom = footer.top;
+
+    RenderBannerPictures();
+    if (topSeparator) ShowWindow(topSeparator, SW_HIDE);
+    if (bottomSeparator) ShowWindow(bottomSeparator, SW_HIDE);
+
+    if (topSeparator) PaintBanner(dc, banner);
+    FillSolid(dc, body, PageBackground);
+    if (bottomSeparator) PaintFooter(dc, footer);
+    return 1;
+}
