@@ -5,7 +5,17 @@
 
 namespace qvtest {
 
+namespace {
+
+// Without a window manager Wine waits two seconds for every hidden managed
+// window to be withdrawn; unmanaged windows (title bars drawn by Wine
+// itself) are hidden at once.
+const wchar_t UninstallerX11Key[] = L"Software\\Wine\\AppDefaults\\Uninstall.exe\\X11 Driver";
+
+}  // namespace
+
 void WizardRun::SetUp() {
+    SetRegString(HKEY_CURRENT_USER, UninstallerX11Key, L"Managed", L"N");
     sample.uninstallerSource = UninstallExe();
     RemoveSampleInstallation(sample);
     DeleteFileW(L"C:\\QVUninst.bat");
@@ -17,6 +27,7 @@ void WizardRun::TearDown() {
     // The self-deletion batch may still be on its way out.
     WaitUntil([] { return !PathExists(L"C:\\QVUninst.bat"); }, 10000);
     DeleteFileW(L"C:\\QVUninst.bat");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, UninstallerX11Key, L"Managed");
 }
 
 void WizardRun::StartUninstaller() {

@@ -133,6 +133,8 @@ struct RunningCase {
     bool productLine;
 };
 
+void PrintTo(const RunningCase& running, std::ostream* out) { *out << running.name; }
+
 class ActionRequiredRoad : public WizardRun, public ::testing::WithParamInterface<RunningCase> {};
 
 TEST_P(ActionRequiredRoad, ShowsTheRunningApplicationsUntilTheyAreClosed) {
