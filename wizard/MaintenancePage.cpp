@@ -86,7 +86,15 @@ int BrowseForRepairProgram(HWND page, CString& program) {
     dialog.lpstrFile = fileName;
     dialog.nMaxFile = FileNameChars;
     dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameW(&dialog)) return 0;
+    // The dialog's library is loaded only when the dialog is needed: it
+    // brings the printing libraries along, which every start would pay for.
+    using GetOpenFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
+    HMODULE library = LoadLibraryW(L"comdlg32.dll");
+    const FARPROC found = library ? GetProcAddress(library, "GetOpenFileNameW") : nullptr;
+    const auto getOpenFileName = reinterpret_cast<GetOpenFileNameFunction>(reinterpret_cast<void (*)()>(found));
+    const BOOL chosen = getOpenFileName && getOpenFileName(&dialog);
+    if (library) FreeLibrary(library);
+    if (!chosen) return 0;
     fileName[FileNameChars - 1] = L'\0';
     program = fileName;
     return 1;
