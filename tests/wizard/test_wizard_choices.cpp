@@ -198,6 +198,27 @@ TEST_F(WizardRun, AThumbnailWithTheVisualStudioTitleDoesNotCount) {
     EXPECT_EQ(WaitForExitCode(), 0u);
 }
 
+TEST_F(WizardRun, TheMainWindowIsAnOutOfSightOwnerOfThePages) {
+    StartUninstaller();
+    HWND choice = WaitForPage(uninstaller, 101);
+    ASSERT_NE(choice, nullptr);
+    HWND frame = GetWindow(choice, GW_OWNER);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(WindowText(frame), L"Quorvex Installation");
+    EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_NE(GetMenu(frame), nullptr);
+    // Shown, but moved below the screen. (It asks for 1 by 1 pixel; the
+    // system keeps a window with a title bar at its smallest track size.)
+    RECT placed;
+    ASSERT_TRUE(GetWindowRect(frame, &placed));
+    EXPECT_EQ(placed.left, 0);
+    EXPECT_EQ(placed.top, 2048);
+    EXPECT_GE(placed.top, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    EXPECT_LE(placed.right - placed.left, GetSystemMetrics(SM_CXMINTRACK));
+    // While the page runs, its owner takes no input.
+    EXPECT_FALSE(IsWindowEnabled(frame));
+}
+
 class ExitConfirmation : public WizardRun {
 protected:
     // Cancel on the page opens page 106 at its template place on the page.
