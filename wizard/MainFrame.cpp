@@ -93,8 +93,11 @@ INT_PTR CMainFrame::ShowPage(int templateId, DLGPROC procedure) {
 }
 
 void CMainFrame::OnMaintenance() {
-    // A page that cannot be made (-1) goes on like Next.
-    if (ShowPage(IDD_MAINTENANCE, MaintenancePageProc) == 0) {
+    // Only a choice the user made goes on. A page that cannot be made (-1)
+    // ends the program like Cancel: going on would uninstall without the
+    // user ever having chosen to.
+    const INT_PTR result = ShowPage(IDD_MAINTENANCE, MaintenancePageProc);
+    if (result == 0 || result == -1) {
         Post(UM_CLOSE);
         return;
     }

@@ -166,6 +166,21 @@ TEST_F(UninstallRoad, WhenPage103CannotBeMadeTheErrorPageOffersTryAgainAndFinish
     RemoveTree(folder);
 }
 
+TEST_F(UninstallRoad, WhenPage101CannotBeMadeNothingIsRemovedWithoutAChoice) {
+    const std::wstring folder = FreshTestFolder(L"WizardWithoutPage101");
+    const std::wstring damaged = folder + L"\\Uninstall.exe";
+    ASSERT_TRUE(CopyWithReplacedResource(UninstallExe(), damaged, reinterpret_cast<const wchar_t*>(RT_DIALOG), 101,
+                                         UncreatableDialogTemplate()));
+    sample.uninstallerSource = damaged;
+    std::wstring error;
+    ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
+    const std::vector<std::wstring> before = SnapshotOf(sample);
+    ASSERT_TRUE(uninstaller.Start(InstalledUninstaller(), InstallFolderOf(sample)));
+    EXPECT_EQ(WaitForExitCode(), 0u);
+    EXPECT_EQ(SnapshotOf(sample), before);
+    RemoveTree(folder);
+}
+
 TEST_F(UninstallRoad, WhenTheMenuCannotBeLoadedTheWindowFailsWithThreeMessagesInOrder) {
     const std::wstring folder = FreshTestFolder(L"WizardWithoutMenu");
     const std::wstring damaged = folder + L"\\Uninstall.exe";
