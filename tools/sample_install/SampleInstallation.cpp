@@ -57,6 +57,18 @@ bool LayOutVisualStudio(const SampleInstallation& sample, const std::wstring& ve
     return true;
 }
 
+// Deletes a key that holds neither values nor subkeys.
+void DeleteKeyIfEmpty(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    if (subkeys == 0 && values == 0) RegDeleteKeyExW(root, path.c_str(), KEY_WOW64_64KEY, 0);
+}
+
 void RemoveVisualStudio(const SampleInstallation& sample, const std::wstring& version) {
     RemoveTree(sample.visualStudioRoot + L" " + version);
     DeleteRegTree(HKEY_LOCAL_MACHINE, VisualStudioDetectionKey(version));
@@ -283,6 +295,15 @@ void RemoveSampleInstallation(const SampleInstallation& sample) {
     DeleteRegTree(HKEY_LOCAL_MACHINE, UninstallEntryPath(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, AppPathsKey(sample));
     DeleteRegTree(HKEY_CURRENT_USER, FoldersKey);
+    // The icon file type's value, and its keys when nothing else is in them.
+    HKEY icon = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, IconDefaultIconKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &icon) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueW(icon, L"PictureIndex");
+        RegCloseKey(icon);
+    }
+    DeleteKeyIfEmpty(HKEY_CURRENT_USER, IconDefaultIconKey);
+    DeleteKeyIfEmpty(HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile");
     for (const SampleAssociation& a : sample.associations) DeleteRegTree(HKEY_CLASSES_ROOT, a.name);
 }
 
