@@ -21,8 +21,8 @@ bool CBatchSecurity::Build() {
     if (!CreateWellKnownSid(WinLocalSystemSid, nullptr, system_, &systemSize)) return false;
     if (!IsValidSid(user)) return false;
 
-    const DWORD needed = sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
-                         GetLengthSid(admins_) + GetLengthSid(system_) + GetLengthSid(user);
+    const DWORD needed = sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) + GetLengthSid(admins_) +
+                         GetLengthSid(system_) + GetLengthSid(user);
     if (needed > sizeof(acl_)) return false;
     ACL* acl = reinterpret_cast<ACL*>(acl_);
     if (!InitializeAcl(acl, sizeof(acl_), ACL_REVISION)) return false;

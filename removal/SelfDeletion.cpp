@@ -76,8 +76,8 @@ void StartSelfDeletion() {
     PROCESS_INFORMATION started = {};
     char commandLine[sizeof(BatchPath)];
     lstrcpynA(commandLine, BatchPath, sizeof(commandLine));
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS,
-                        nullptr, "\\", &startup, &started))
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr,
+                        "\\", &startup, &started))
         return;
     CKernelHandle process(started.hProcess);
     CKernelHandle thread(started.hThread);

@@ -38,8 +38,8 @@ public:
         window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
         SHChangeNotifyEntry entry = {nullptr, TRUE};
-        registration_ = SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel,
-                                               SHCNE_ASSOCCHANGED, NotifyMessage, 1, &entry);
+        registration_ = SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED,
+                                               NotifyMessage, 1, &entry);
         count_ = 0;
     }
     ~NotificationCounter() {
@@ -91,8 +91,8 @@ protected:
              L"\"C:\\GlyphSmith\\GlyphSmith.exe\" \"%1\"", L"", L"C:\\GlyphSmith\\GlyphSmith.exe,1", std::nullopt,
              L"\"c:\\glyphsmith\\GLYPHSMITH.exe\" \"%1\""},
             // A file type whose command the user changed: only that stays.
-            {L"QvTest.Picture", L"Picture", L"GlyphSmith Picture", L"old.exe %1", L"gs.exe %1", L"old.ico",
-             L"gs.ico", std::nullopt, L"user.exe %1"},
+            {L"QvTest.Picture", L"Picture", L"GlyphSmith Picture", L"old.exe %1", L"gs.exe %1", L"old.ico", L"gs.ico",
+             std::nullopt, L"user.exe %1"},
         };
         Cleanup();
         for (SampleAssociation& a : sample_.associations) LayOut(a);
@@ -178,7 +178,8 @@ TEST_F(QV_SUITE, MissingOrEmptyRecordStillNotifiesOnce) {
     for (bool keepEmptyRecord : {false, true}) {
         DeleteRegTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\" + std::wstring(Product));
         if (keepEmptyRecord)
-            SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\" + std::wstring(Product) + L"\\Associations", L"x", L"");
+            SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\" + std::wstring(Product) + L"\\Associations", L"x",
+                         L"");
         NotificationCounter notifications;
         RestoreFileAssociations();
         EXPECT_EQ(before, LiveValues());
@@ -204,7 +205,8 @@ int main(int argc, char** argv) {
         startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
         for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
-            if (handle && handle != INVALID_HANDLE_VALUE) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+            if (handle && handle != INVALID_HANDLE_VALUE)
+                SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
         std::wstring commandLine = GetCommandLineW();
         PROCESS_INFORMATION child = {};
         DWORD exitCode = 1;

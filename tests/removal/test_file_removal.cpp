@@ -21,8 +21,9 @@ protected:
     void SetUp() override {
         root_ = FreshTestFolder(L"FileRemoval");
         // Sentinels beside and above everything the tests list.
-        for (const std::wstring& path : std::vector<std::wstring>{root_ + L"\\sentinel.dat", L"C:\\QvTest\\sentinel-FileRemoval.dat",
-                                         std::wstring(L"C:\\QvSentinel-FileRemoval.dat")})
+        for (const std::wstring& path :
+             std::vector<std::wstring>{root_ + L"\\sentinel.dat", L"C:\\QvTest\\sentinel-FileRemoval.dat",
+                                       std::wstring(L"C:\\QvSentinel-FileRemoval.dat")})
             AddSentinel(path);
     }
     void TearDown() override {
@@ -195,8 +196,8 @@ TEST_F(FileRemovalTest, BadEntriesDeleteNothing) {
     AddSentinel(root_ + L"\\Relative\\victim_txt.ii");
     AddSentinel(root_ + L"\\Wild\\a.txt");
     ASSERT_TRUE(SetCurrentDirectoryW((root_ + L"\\Relative").c_str()));
-    RecordScope::SetFiles({folder, L"victim.txt", root_ + L"\\Wild\\*.txt", root_ + L"\\Wild\\?.txt", L"C:",
-                           L"C:\\", L"\\\\server\\share", L"\\", L"Relative\\victim.txt"});
+    RecordScope::SetFiles({folder, L"victim.txt", root_ + L"\\Wild\\*.txt", root_ + L"\\Wild\\?.txt", L"C:", L"C:\\",
+                           L"\\\\server\\share", L"\\", L"Relative\\victim.txt"});
     RemoveInstalledFiles();
     EXPECT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the folder kept its attributes";
     EXPECT_TRUE(IsFolder(root_ + L"\\Wild"));

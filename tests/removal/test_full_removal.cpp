@@ -62,8 +62,8 @@ protected:
     }
     // Drops one sentinel (its file included) from the layout.
     void WithoutSentinel(const std::wstring& path) {
-        const auto found = std::find_if(sentinels_.begin(), sentinels_.end(),
-                                        [&](const SentinelFile& s) { return s.path == path; });
+        const auto found =
+            std::find_if(sentinels_.begin(), sentinels_.end(), [&](const SentinelFile& s) { return s.path == path; });
         ASSERT_NE(sentinels_.end(), found) << Narrow(path);
         DeleteFileW(path.c_str());
         sentinels_.erase(found);
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(PreviewNames, FullRemovalTest,
                          ::testing::Values(L"Temporary Preview Files", L"temporary preview files"),
                          [](const ::testing::TestParamInfo<const wchar_t*>& info) {
                              return std::wstring(info.param) == L"Temporary Preview Files" ? std::string("ExactName")
-                                                                                            : std::string("LowerCase");
+                                                                                           : std::string("LowerCase");
                          });
 
 }  // namespace

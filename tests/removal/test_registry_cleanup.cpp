@@ -98,7 +98,8 @@ TEST_F(RegistryCleanupTest, EachFormOfTheUninstallEntryGoes) {
         for (const wchar_t* other : {L" (32-bit)", L" (64-bit)  "})
             SetRegString(HKEY_LOCAL_MACHINE, Uninstall + Product + other, L"DisplayName", L"other");
         CleanRegistry();
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Uninstall + Product + suffix)) << "suffix \"" << Narrow(suffix) << "\"";
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Uninstall + Product + suffix))
+            << "suffix \"" << Narrow(suffix) << "\"";
         for (const wchar_t* other : {L" (32-bit)", L" (64-bit)  "})
             EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Uninstall + Product + other)) << Narrow(other);
     }
@@ -174,7 +175,8 @@ protected:
         const bool laid = LayOutSampleInstallation(one, &error);
         DeleteRegTree(HKEY_LOCAL_MACHINE, Maker + L"QvTestUnused");
         DeleteRegTree(HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\folders");
-        DeleteRegTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTestUnused (64-bit)");
+        DeleteRegTree(HKEY_LOCAL_MACHINE,
+                      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTestUnused (64-bit)");
         DeleteRegTree(HKEY_LOCAL_MACHINE, AppPaths + L"GlyphSmith.exe");
         return laid;
     }
@@ -199,7 +201,8 @@ TEST_F(CleanupVisualStudioTest, NothingWhenNoVisualStudioWasFoundAtStartUp) {
     UninstallRecord.VisualStudioPresent = 0;
     CleanRegistry();
     for (const std::wstring& version : sample_.visualStudioVersions)
-        for (const auto& key : AddinKeysOf(version)) EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
+        for (const auto& key : AddinKeysOf(version))
+            EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
     EXPECT_TRUE(automation.Log().empty());
 }
 
@@ -227,10 +230,12 @@ TEST_F(CleanupVisualStudioTest, InstalledVersionsNewestFirst) {
     for (const std::wstring& version : {std::wstring(L"8.0"), std::wstring(L"10.0")}) {
         // Version-specific keys of versions that are not installed stay.
         const auto keys = AddinKeysOf(version);
-        for (size_t i : {0u, 1u, 5u, 6u, 7u, 8u}) EXPECT_TRUE(RegKeyExists(keys[i].first, keys[i].second)) << Narrow(keys[i].second);
+        for (size_t i : {0u, 1u, 5u, 6u, 7u, 8u})
+            EXPECT_TRUE(RegKeyExists(keys[i].first, keys[i].second)) << Narrow(keys[i].second);
     }
     for (const std::wstring& version : {std::wstring(L"9.0"), std::wstring(L"11.0")}) {
-        for (const auto& key : AddinKeysOf(version)) EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
+        for (const auto& key : AddinKeysOf(version))
+            EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
         for (const auto& key : NeighbourAddinKeysOf(version))
             EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
     }

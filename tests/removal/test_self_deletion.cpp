@@ -64,9 +64,15 @@ protected:
 
 std::string ExpectedBatch(const std::string& exe, const std::string& folder) {
     return ":Repeat\r\n"
-           "del \"" + exe + "\"\r\n"
-           "if exist \"" + exe + "\" goto Repeat\r\n"
-           "rmdir \"" + folder + "\"\r\n"
+           "del \"" +
+           exe +
+           "\"\r\n"
+           "if exist \"" +
+           exe +
+           "\" goto Repeat\r\n"
+           "rmdir \"" +
+           folder +
+           "\"\r\n"
            "del \"\\QVUninst.bat\"\r\n";
 }
 
@@ -130,7 +136,8 @@ DaclSummary ReadDacl(const std::wstring& path) {
 
 // Full access for Administrators, SYSTEM and the user, nobody else.
 std::vector<std::wstring> ExpectedEntries() {
-    const std::wstring allowed = std::to_wstring(ACCESS_ALLOWED_ACE_TYPE) + L" " + std::to_wstring(FILE_ALL_ACCESS) + L" ";
+    const std::wstring allowed =
+        std::to_wstring(ACCESS_ALLOWED_ACE_TYPE) + L" " + std::to_wstring(FILE_ALL_ACCESS) + L" ";
     return {allowed + L"S-1-5-32-544", allowed + L"S-1-5-18", allowed + CurrentUserSid()};
 }
 
@@ -175,8 +182,9 @@ TEST_F(SelfDeletionTest, WritesTheBatchWithItsOwnSecurityAndRemovesEverything) {
     if (batchDacl.isProtected || plainDacl.isProtected || batchDacl.entries.size() == 3)
         EXPECT_EQ(ExpectedEntries(), batchDacl.entries) << "a system that keeps the descriptor keeps it whole";
     else
-        std::printf("This Wine keeps no whole security descriptor; the descriptor itself is checked by "
-                    "BatchSecurity.GrantsAdministratorsSystemAndUserOnly\n");
+        std::printf(
+            "This Wine keeps no whole security descriptor; the descriptor itself is checked by "
+            "BatchSecurity.GrantsAdministratorsSystemAndUserOnly\n");
 
     ReleaseAndWaitForExit();
     EXPECT_TRUE(WaitUntil([this] { return !PathExists(exe_); }, GoneWaitMs)) << "the program stays";

@@ -56,16 +56,21 @@ TEST_F(AutomationTest, CallsDependOnWhatTheEnvironmentHas) {
         FakeDteConfig config;
         std::string calls;
     } cases[] = {
-        {"everything there", {}, start + bars + productBar + removeBar + command + tools +
-                                     cmd + "AddControl[call](bar \"Tools\", 0)\n" + cmd + "Delete[call]()\n" + quit},
+        {"everything there",
+         {},
+         start + bars + productBar + removeBar + command + tools + cmd + "AddControl[call](bar \"Tools\", 0)\n" + cmd +
+             "Delete[call]()\n" + quit},
         {"no bar, no command", {true, true, false, false, true}, start + bars + productBar + command + quit},
-        {"no Tools bar", {true, true, true, true, false},
+        {"no Tools bar",
+         {true, true, true, true, false},
          start + bars + productBar + removeBar + command + tools + cmd + "AddControl[call](null, 0)\n" + cmd +
              "Delete[call]()\n" + quit},
-        {"command without bar", {true, true, false, true, true},
+        {"command without bar",
+         {true, true, false, true, true},
          start + bars + productBar + command + tools + cmd + "AddControl[call](bar \"Tools\", 0)\n" + cmd +
              "Delete[call]()\n" + quit},
-        {"collection lacks its interface", {true, false, true, true, true},
+        {"collection lacks its interface",
+         {true, false, true, true, true},
          start + "9.0 CommandBars.QueryInterface(_CommandBars) refused\n9.0 DTE.Commands[get]()\n" + quit},
         {"no _DTE", {false, true, true, true, true}, "9.0 CreateInstance\n9.0 DTE.QueryInterface(_DTE) refused\n"},
     };
@@ -136,8 +141,8 @@ TEST_F(VisualStudioTest, DetectionThroughTheWow6432NodeKey) {
         const wchar_t* installDir;  // null: no value
         int installed;
     } cases[] = {
-        {folder.c_str(), 1}, {noSlash.c_str(), 1}, {nullptr, 0}, {L"", 0}, {L"C:", 0}, {L"C:\\", 0},
-        {L"C:\\QvTest\\Automation", 0},  // a folder without devenv.exe
+        {folder.c_str(), 1}, {noSlash.c_str(), 1},           {nullptr, 0}, {L"", 0}, {L"C:", 0},
+        {L"C:\\", 0},        {L"C:\\QvTest\\Automation", 0},  // a folder without devenv.exe
     };
     for (const auto& c : cases) {
         DeleteRegTree(HKEY_LOCAL_MACHINE, detection);
@@ -168,7 +173,8 @@ TEST_F(VisualStudioTest, NineDeletionsWithTheVersionsClassKey) {
     const struct {
         const wchar_t* version;
         std::wstring own, other;
-    } cases[] = {{L"8.0", classA, classB}, {L"9.0", classB, classA}, {L"10.0", classB, classA}, {L"11.0", classA, classB}};
+    } cases[] = {
+        {L"8.0", classA, classB}, {L"9.0", classB, classA}, {L"10.0", classB, classA}, {L"11.0", classA, classB}};
     for (const auto& c : cases) {
         // Both class keys present; only the version's own goes.
         const std::wstring version = c.version;
@@ -193,7 +199,8 @@ TEST_F(VisualStudioTest, SetupRunWithTheFolderExactlyAsRead) {
     // The setup run reads the plain key, not the detection key.
     const std::wstring plainFolder = folder_ + L"\\Setup Folder\\IDE";
     ASSERT_TRUE(MakeFolders(plainFolder));
-    ASSERT_TRUE(CopyFileW(BuiltProgram(L"helpers\\devenv.exe").c_str(), (plainFolder + L"\\devenv.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(BuiltProgram(L"helpers\\devenv.exe").c_str(), (plainFolder + L"\\devenv.exe").c_str(), FALSE));
     for (const std::wstring& installDir : {plainFolder, plainFolder + L"\\"}) {
         SetRegString(HKEY_LOCAL_MACHINE, VisualStudioKey(L"10.0"), L"InstallDir", installDir);
         FakeDevenvLog devenv(folder_);

@@ -47,7 +47,7 @@ TEST_F(FilesTest, ExistenceTests) {
         {root_ + L"\\folder", 0, 1, 0, 1},
         {root_ + L"\\folder\\", 0, 0, 0, 1},  // a search with a trailing "\" finds nothing
         {root_ + L"\\missing", 0, 0, 0, 0},
-        {L"C:\\", 0, 0, 0, 1},                 // the drive root is never a folder for the search
+        {L"C:\\", 0, 0, 0, 1},  // the drive root is never a folder for the search
         {L"", 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
@@ -157,7 +157,8 @@ TEST_F(FilesTest, CreateFolderPath) {
 TEST_F(FilesTest, MakeUniqueFileName) {
     EXPECT_EQ(root_ + L"\\inst0001.tmp", std::wstring(MakeUniqueFileName(L"TMP", root_.c_str(), L"").GetString()));
     Write(root_ + L"\\inst0001.tmp");
-    EXPECT_EQ(root_ + L"\\inst0002.tmp", std::wstring(MakeUniqueFileName(L"tmp", (root_ + L"\\").c_str(), nullptr).GetString()));
+    EXPECT_EQ(root_ + L"\\inst0002.tmp",
+              std::wstring(MakeUniqueFileName(L"tmp", (root_ + L"\\").c_str(), nullptr).GetString()));
     MakeFolders(root_ + L"\\inst0002.tmp");
     EXPECT_EQ(root_ + L"\\inst0002.tmp", std::wstring(MakeUniqueFileName(L"tmp", root_.c_str(), L"").GetString()))
         << "a folder of that name does not count";

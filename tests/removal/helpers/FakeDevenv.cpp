@@ -18,8 +18,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetCurrentDirectoryW(MAX_PATH, current);
     const std::wstring line = std::wstring(self) + L"|" + GetCommandLineW() + L"|" + current + L"\r\n";
 
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0,
-                                          nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), &text[0], bytes, nullptr, nullptr);
     // Several instances may run at once: each appends its line in one write.

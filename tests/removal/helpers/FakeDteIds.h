@@ -26,7 +26,10 @@ inline bool FakeDteClassOf(const std::wstring& version, CLSID& clsid) {
     const wchar_t* const versions[] = {L"8.0", L"9.0", L"10.0", L"11.0"};
     for (unsigned char i = 0; i < 4; ++i) {
         if (version == versions[i]) {
-            clsid = {0x6D3C0A60u + i, 0x44B2, 0x4E0B, {0x9A, 0x17, 0x2C, 0x51, 0x7E, 0x0D, 0x33, static_cast<unsigned char>(0x10 + i)}};
+            clsid = {0x6D3C0A60u + i,
+                     0x44B2,
+                     0x4E0B,
+                     {0x9A, 0x17, 0x2C, 0x51, 0x7E, 0x0D, 0x33, static_cast<unsigned char>(0x10 + i)}};
             return true;
         }
     }

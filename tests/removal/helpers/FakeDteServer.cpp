@@ -50,8 +50,8 @@ std::wstring ConfigText(const wchar_t* name) {
 void Log(const std::wstring& line) {
     if (g_logPath.empty()) return;
     const std::wstring full = g_version + L" " + line + L"\r\n";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, full.c_str(), static_cast<int>(full.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, full.c_str(), static_cast<int>(full.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, full.c_str(), static_cast<int>(full.size()), &bytes[0], size, nullptr, nullptr);
     HANDLE file = CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -80,7 +80,8 @@ FakeObject* AsFake(IUnknown* unknown);
 // (plus the model's interface identifier where the test wants it answered).
 class FakeObject : public IDispatch {
 public:
-    FakeObject(Kind kind, std::wstring name, const IID* modelIid) : kind_(kind), name_(std::move(name)), modelIid_(modelIid) {
+    FakeObject(Kind kind, std::wstring name, const IID* modelIid)
+        : kind_(kind), name_(std::move(name)), modelIid_(modelIid) {
         InterlockedIncrement(&g_objects);
     }
     virtual ~FakeObject() { ObjectGone(); }
@@ -146,11 +147,16 @@ public:
         if (result) VariantInit(result);
         const std::vector<VARIANT*> args = Arguments(params);
         switch (kind_) {
-            case Kind::Environment: return InvokeEnvironment(id, flags, args, result);
-            case Kind::CommandBars: return InvokeCommandBars(id, flags, args, result);
-            case Kind::Commands: return InvokeCommands(id, flags, args, result);
-            case Kind::Command: return InvokeCommand(id, flags, args, result);
-            case Kind::CommandBar: break;
+            case Kind::Environment:
+                return InvokeEnvironment(id, flags, args, result);
+            case Kind::CommandBars:
+                return InvokeCommandBars(id, flags, args, result);
+            case Kind::Commands:
+                return InvokeCommands(id, flags, args, result);
+            case Kind::Command:
+                return InvokeCommand(id, flags, args, result);
+            case Kind::CommandBar:
+                break;
         }
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -164,11 +170,16 @@ private:
 
     std::vector<Member> Members() const {
         switch (kind_) {
-            case Kind::Environment: return {{L"CommandBars", 1}, {L"Commands", 2}, {L"Quit", 3}};
-            case Kind::CommandBars: return {{L"Item", 0}, {L"Count", 1}};
-            case Kind::CommandBar: return {{L"Name", 1}};
-            case Kind::Commands: return {{L"Item", 0}, {L"RemoveCommandBar", 1}};
-            case Kind::Command: return {{L"AddControl", 1}, {L"Delete", 2}};
+            case Kind::Environment:
+                return {{L"CommandBars", 1}, {L"Commands", 2}, {L"Quit", 3}};
+            case Kind::CommandBars:
+                return {{L"Item", 0}, {L"Count", 1}};
+            case Kind::CommandBar:
+                return {{L"Name", 1}};
+            case Kind::Commands:
+                return {{L"Item", 0}, {L"RemoveCommandBar", 1}};
+            case Kind::Command:
+                return {{L"AddControl", 1}, {L"Delete", 2}};
         }
         return {};
     }
@@ -185,11 +196,16 @@ private:
         const VARIANT* v = value;
         if (V_VT(v) == (VT_VARIANT | VT_BYREF)) v = V_VARIANTREF(v);
         switch (V_VT(v)) {
-            case VT_BSTR: return L"\"" + std::wstring(V_BSTR(v) ? V_BSTR(v) : L"") + L"\"";
-            case VT_I4: return std::to_wstring(V_I4(v));
-            case VT_I2: return std::to_wstring(V_I2(v));
-            case VT_EMPTY: return L"empty";
-            case VT_ERROR: return L"missing";
+            case VT_BSTR:
+                return L"\"" + std::wstring(V_BSTR(v) ? V_BSTR(v) : L"") + L"\"";
+            case VT_I4:
+                return std::to_wstring(V_I4(v));
+            case VT_I2:
+                return std::to_wstring(V_I2(v));
+            case VT_EMPTY:
+                return L"empty";
+            case VT_ERROR:
+                return L"missing";
             case VT_DISPATCH:
             case VT_UNKNOWN: {
                 IUnknown* unknown = V_VT(v) == VT_DISPATCH ? V_DISPATCH(v) : V_UNKNOWN(v);
@@ -197,7 +213,8 @@ private:
                 FakeObject* fake = AsFake(unknown);
                 return fake ? L"bar \"" + fake->Name() + L"\"" : L"foreign object";
             }
-            default: return L"type " + std::to_wstring(V_VT(v));
+            default:
+                return L"type " + std::to_wstring(V_VT(v));
         }
     }
 
