@@ -77,6 +77,13 @@ void DeleteInterfaceKeys() {
     DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"TypeLib\\" + GuidText(LIBID_FakeDte));
 }
 
+// Deletes a log file, waiting while a stand-in that has just written its
+// last line still holds it open.
+bool DeleteLog(const std::wstring& path) {
+    return WaitUntil(
+        [&path] { return DeleteFileW(path.c_str()) || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 size_t CountLinesEndingWith(const std::vector<std::string>& lines, const std::string& tail) {
     size_t count = 0;
     for (const std::string& line : lines)
@@ -139,7 +146,7 @@ FakeAutomation::~FakeAutomation() {
     DeleteInterfaceKeys();
     DeleteRegTree(HKEY_CURRENT_USER, FakeDteConfigKey);
     DeleteFileW(typeLibPath_.c_str());
-    DeleteFileW(logPath_.c_str());
+    DeleteLog(logPath_);
 }
 
 void FakeAutomation::Configure(const FakeDteConfig& config) {
@@ -161,6 +168,8 @@ void FakeAutomation::UnregisterProgId(const std::wstring& version) {
 
 std::vector<std::string> FakeAutomation::Log() const { return SplitLines(ReadFileBytes(logPath_)); }
 
+bool FakeAutomation::ClearLog() const { return DeleteLog(logPath_); }
+
 bool FakeAutomation::WaitForServersToEnd() const {
     return WaitUntil([this] {
         const std::vector<std::string> lines = Log();
@@ -169,13 +178,13 @@ bool FakeAutomation::WaitForServersToEnd() const {
 }
 
 FakeDevenvLog::FakeDevenvLog(const std::wstring& folder) : path_(folder + L"\\devenv.log") {
-    DeleteFileW(path_.c_str());
+    DeleteLog(path_);
     SetRegString(HKEY_CURRENT_USER, DevenvConfigKey, L"Log", path_);
 }
 
 FakeDevenvLog::~FakeDevenvLog() {
     DeleteRegTree(HKEY_CURRENT_USER, DevenvConfigKey);
-    DeleteFileW(path_.c_str());
+    DeleteLog(path_);
 }
 
 std::vector<std::wstring> FakeDevenvLog::Lines() const {

@@ -36,6 +36,8 @@ public:
 
     // The calls received so far, one line each: "<version> <call>".
     std::vector<std::string> Log() const;
+    // Empties the log (waiting while a server that is ending still has it open).
+    bool ClearLog() const;
     // Waits until every server that was started has ended.
     bool WaitForServersToEnd() const;
 

@@ -77,7 +77,7 @@ TEST_F(AutomationTest, CallsDependOnWhatTheEnvironmentHas) {
     FakeAutomation automation({L"9.0"}, folder_);
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     for (const auto& c : cases) {
-        DeleteFileW((folder_ + L"\\automation.log").c_str());
+        ASSERT_TRUE(automation.ClearLog());
         automation.Configure(c.config);
         RemoveAddinThroughAutomation(L"VisualStudio.DTE.9.0");
         ASSERT_TRUE(automation.WaitForServersToEnd()) << c.name;
