@@ -3,12 +3,16 @@
 // "uninstall.ini" beside Uninstall.exe, the product's registry keys with
 // "InstallDir" and the "Files" list, the uninstall entry, "App Paths", the
 // preview folder with "PreviewTempDir", and a saved "Associations" record with
-// the live file-type values that the product took over.
+// the live file-type values that the product took over; on request also
+// read-only files and folders, a folder customised by a "desktop.ini", Visual
+// Studio install folders with a devenv.exe and the product's add-in keys, and
+// sentinel files outside the listed set that no removal may touch.
 // Used by the tests and by tools/demo (through SampleInstall.exe).
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +24,9 @@ struct SampleAssociation {
     std::wstring product;   // "quorvex" value saved in the record
     std::wstring previousCommand, productCommand;  // file types only
     std::wstring previousIcon, productIcon;        // file types only
+    // The live values under the classes root; unset: the product's value.
+    std::optional<std::wstring> live, liveCommand, liveIcon;
+    bool productValueMissing = false;  // the record lacks the "quorvex" values
 };
 
 struct SampleInstallation {
@@ -44,9 +51,24 @@ struct SampleInstallation {
         L"Templates\\Fonts 2.0\\serif.qvt",
         L"Help\\Tutorials\\Getting Started\\intro.htm",
     };
+    // Listed files marked read-only and hidden, and folders marked read-only.
+    std::vector<std::wstring> readOnlyFiles = {L"GlyphSmith.chm", L"Languages\\de-DE\\strings.qvl"};
+    std::vector<std::wstring> readOnlyFolders = {L"Plugins\\Export", L"Templates"};
+    // A folder (relative to the install folder) that gets a "desktop.ini"
+    // which is not listed, and read-only and system marks; empty: none.
+    std::wstring desktopIniFolder;
     // Preview subfolders (one character each) and the files put in each.
-    std::vector<std::wstring> previewSubfolders = {L"0", L"7", L"A", L"Q"};
+    std::vector<std::wstring> previewSubfolders = {L"0", L"7", L"@", L"A", L"Q", L"Z"};
     int previewFilesPerSubfolder = 3;
+    // A preview subfolder that also gets a file named ".keep"; empty: none.
+    std::wstring previewDotFileSubfolder;
+    // Visual Studio versions ("8.0" ... "11.0") laid out as installed: a
+    // folder <visualStudioRoot> <version>\Common7\IDE\ with a copy of
+    // devenvSource, "InstallDir" under both the Wow6432Node and the plain
+    // key, and the product's add-in keys beside those of another vendor.
+    std::vector<std::wstring> visualStudioVersions;
+    std::wstring visualStudioRoot = L"C:\\Program Files (x86)\\Microsoft Visual Studio";
+    std::wstring devenvSource;
     std::vector<SampleAssociation> associations = {
         {L".qvg", L"", L"GlyphSmith.Document", L"", L"", L"", L""},
         {L".ico", L"icofile", L"GlyphSmith.Icon", L"", L"", L"", L""},
@@ -71,5 +93,32 @@ std::wstring AppPathsKey(const SampleInstallation& sample);
 std::wstring CompanionOf(const std::wstring& path);
 // Full paths of the listed files, in listing order.
 std::vector<std::wstring> ListedFilesOf(const SampleInstallation& sample);
+
+// Visual Studio: the install folder of a version (with trailing "\"), its
+// detection key and plain key under HKLM, and the product's add-in keys
+// (root and path) that the removal deletes.
+std::wstring VisualStudioFolderOf(const SampleInstallation& sample, const std::wstring& version);
+std::wstring VisualStudioDetectionKey(const std::wstring& version);
+std::wstring VisualStudioKey(const std::wstring& version);
+std::vector<std::pair<HKEY, std::wstring>> AddinKeysOf(const std::wstring& version);
+// Keys of another vendor beside the add-in keys, which must stay.
+std::vector<std::pair<HKEY, std::wstring>> NeighbourAddinKeysOf(const std::wstring& version);
+// The add-in's class key under HKEY_CLASSES_ROOT for a version.
+std::wstring AddinClassKeyOf(const std::wstring& version);
+
+// A file that no removal may touch, with its exact content.
+struct SentinelFile {
+    std::wstring path;
+    std::string bytes;
+};
+// Lays sentinel files around the installation: beside the install folder,
+// in its parent, in the drive root (named after `tag`), in a sibling
+// product's folder (with the same file names as the listed ones), in the
+// desktop.ini folder, beside the preview folder and in a sub-subfolder of a
+// preview subfolder.
+std::vector<SentinelFile> LaySentinels(const SampleInstallation& sample, const std::wstring& tag);
+// The sentinels that are missing or differ in any byte; empty when all are intact.
+std::vector<std::wstring> DamagedSentinels(const std::vector<SentinelFile>& sentinels);
+void RemoveSentinels(const std::vector<SentinelFile>& sentinels);
 
 }  // namespace qvtest

@@ -1,0 +1,166 @@
+#include "removal/FileRemoval.h"
+
+#include <commctrl.h>
+
+#include "app/UninstallRecord.h"
+#include "support/Files.h"
+#include "support/Handles.h"
+
+namespace {
+
+// Paths are handled in buffers of 256 characters: a listed path leaves room
+// for its companion name (three characters longer).
+constexpr int PathBufferChars = 256;
+constexpr int ListedPathLimit = 252;
+constexpr int ProgressBarId = 1016;
+const wchar_t PreviewParentMarker[] = L"Temporary Preview Files";
+
+// A listed entry is removed only when it is a full path within the limit
+// ("X:\..." or "\\server\share\..."), holds no wildcard and does not name a
+// folder. A relative path would be taken against the current directory,
+// which the folder walks keep moving; clearing a folder's attributes would
+// undo its customisation while nothing of it could be deleted anyway.
+bool IsRemovableListedPath(const CString& path) {
+    const int length = path.GetLength();
+    if (length < 4 || length > ListedPathLimit) return false;
+    const wchar_t* text = path.GetString();
+    const bool driveAbsolute = text[1] == L':' && text[2] == L'\\' &&
+                               ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
+    const bool network = text[0] == L'\\' && text[1] == L'\\';
+    if (!driveAbsolute && !network) return false;
+    for (int i = network ? 4 : 0; i < length; ++i)
+        if (text[i] == L'*' || text[i] == L'?') return false;
+    return !IsExistingFolder(path);
+}
+
+// True when `folder` holds a file named "desktop.ini".
+bool HoldsDesktopIni(const wchar_t* folder) {
+    CString path(folder);
+    if (path.GetAt(path.GetLength() - 1) != L'\\') path += L'\\';
+    path += L"desktop.ini";
+    return FileExists(path) != 0;
+}
+
+// The preview folder may be emptied only when it is a full path below a
+// drive or share root: a root itself, a relative path or one that "." or
+// ".." components lead back to a root would have the step empty the root's
+// one-letter folders.
+bool IsPreviewFolderBelowRoot(const wchar_t* folder) {
+    const int length = lstrlenW(folder);
+    if (length < 4 || length >= PathBufferChars) return false;
+    const bool driveAbsolute = folder[1] == L':' && folder[2] == L'\\';
+    const bool network = folder[0] == L'\\' && folder[1] == L'\\';
+    if (!driveAbsolute && !network) return false;
+
+    wchar_t full[MAX_PATH];
+    const DWORD fullLength = GetFullPathNameW(folder, MAX_PATH, full, nullptr);
+    if (fullLength == 0 || fullLength >= MAX_PATH) return false;
+    int end = static_cast<int>(fullLength);
+    while (end > 0 && full[end - 1] == L'\\') --end;
+    if (full[0] == L'\\' && full[1] == L'\\') {
+        // "\\server\share" is the root; a folder needs a third component.
+        int separators = 0;
+        for (int i = 2; i < end; ++i)
+            if (full[i] == L'\\') ++separators;
+        return separators >= 2;
+    }
+    return end > 3;
+}
+
+// Deletes the files directly inside one preview subfolder; names that begin
+// with "." and sub-subfolders stay.
+void EmptyPreviewSubfolder(const wchar_t* subfolder, const wchar_t* pattern) {
+    WIN32_FIND_DATAW found;
+    CFindHandle search(FindFirstFileW(pattern, &found));
+    if (!search) return;
+    const int subfolderLength = lstrlenW(subfolder);
+    do {
+        if (found.cFileName[0] == L'\0' || found.cFileName[0] == L'.') continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (subfolderLength + 1 + lstrlenW(found.cFileName) >= PathBufferChars) continue;
+        wchar_t file[PathBufferChars];
+        wsprintfW(file, L"%s\\%s", subfolder, found.cFileName);
+        SetFileAttributesW(file, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(file);
+    } while (FindNextFileW(search.Get(), &found));
+}
+
+}  // namespace
+
+CString CompanionNameOf(const wchar_t* path) {
+    CString companion;
+    const wchar_t* run = path;
+    for (const wchar_t* c = path;; ++c) {
+        if (*c != L'.' && *c != L'\0') continue;
+        companion.Append(run, static_cast<int>(c - run));
+        if (*c == L'\0') break;
+        companion += L'_';
+        run = c + 1;
+    }
+    companion += L".ii";
+    return companion;
+}
+
+int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
+    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path);
+
+    if (lstrlenW(path) >= PathBufferChars) return 1;
+    wchar_t folder[PathBufferChars];
+    lstrcpynW(folder, path, PathBufferChars);
+    wchar_t* lastSlash = wcsrchr(folder, L'\\');
+    if (!lastSlash) return 1;
+    *lastSlash = L'\0';
+
+    wchar_t parent[PathBufferChars];
+    while (lstrlenW(folder) >= 4) {
+        if (!GetWalkParent(folder, parent, PathBufferChars)) break;
+        SetCurrentDirectoryW(parent);
+        // A "desktop.ini" customises its folder through the folder's
+        // attributes; such a folder keeps them (and is not empty anyway).
+        if (!HoldsDesktopIni(folder)) SetFileAttributesW(folder, FILE_ATTRIBUTE_NORMAL);
+        const BOOL removed = RemoveDirectoryW(folder);
+        wchar_t* cut = wcsrchr(folder, L'\\');
+        if (!removed || !cut) break;
+        *cut = L'\0';
+    }
+    return 1;
+}
+
+void RemoveInstalledFiles() {
+    const CStringList& files = UninstallRecord.FilesToRemove;
+    for (int i = 0; i < files.GetCount(); ++i) {
+        const CString& entry = files.GetAt(i);
+        if (entry.IsEmpty()) return;
+        if (!IsRemovableListedPath(entry)) continue;
+        DeleteFileAndEmptyFolders(entry);
+        DeleteCompanionAndEmptyFolders(CompanionNameOf(entry));
+    }
+}
+
+void RemovePreviewFiles(HWND page) {
+    const CString& preview = UninstallRecord.PreviewFolder;
+    if (preview.IsEmpty() || !FolderExists(preview)) return;
+    // The search pattern "<folder>\c\*.*" must fit the path buffer.
+    if (preview.GetLength() + 6 >= PathBufferChars) return;
+    if (!IsPreviewFolderBelowRoot(preview)) return;
+
+    int done = 0;
+    for (wchar_t c = L'0'; c <= L'Z'; ++c) {
+        if (c >= 0x3A && c <= 0x3F) continue;  // ':' to '?' are no subfolder names
+        wchar_t subfolder[PathBufferChars];
+        wchar_t pattern[PathBufferChars];
+        wsprintfW(subfolder, L"%s\\%c", preview.GetString(), c);
+        wsprintfW(pattern, L"%s\\%c\\*.*", preview.GetString(), c);
+        EmptyPreviewSubfolder(subfolder, pattern);
+        done += 30;
+        SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(70 + done / 37), 0);
+        SetFileAttributesW(subfolder, FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryW(subfolder);
+    }
+    RemoveDirectoryW(preview);
+
+    const int lastSlash = preview.ReverseFind(L'\\');
+    if (lastSlash > 0 && lstrcmpW(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
+        RemoveDirectoryW(preview.Left(lastSlash));
+}

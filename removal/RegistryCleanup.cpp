@@ -1,0 +1,66 @@
+#include "removal/RegistryCleanup.h"
+
+#include <windows.h>
+
+#include "app/UninstallRecord.h"
+#include "framework/String.h"
+#include "removal/VisualStudioAddin.h"
+#include "support/Registry.h"
+
+namespace {
+
+const wchar_t ProductRoot[] = L"SOFTWARE\\Quorvex\\";
+const wchar_t AppPathsRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+const wchar_t UninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// The keys are formed by appending a record field to a shared parent such as
+// the maker's branch or the list of installed programs. An empty field, or
+// one that begins or ends with "\" or holds an empty component, would name
+// that shared parent itself (the registry ignores a trailing "\"), so such a
+// field deletes nothing.
+bool IsKeyName(const CString& name) {
+    const int length = name.GetLength();
+    if (length == 0) return false;
+    if (name.GetAt(0) == L'\\' || name.GetAt(length - 1) == L'\\') return false;
+    return name.Find(L"\\\\") < 0;
+}
+
+void DeleteProductKeys(const CString& productKey) {
+    const CString productPath = CString(ProductRoot) + productKey;
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, productPath);
+    DeleteRegistryTree(HKEY_CURRENT_USER, productPath);
+}
+
+// The installed-programs entry exists in one of three forms: the plain key,
+// with " (64-bit)", and with " (64-bit) " (a trailing blank).
+void DeleteUninstallEntries(const CString& productKey) {
+    CString entry = CString(UninstallRoot) + productKey;
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, entry);
+    entry += L" (64-bit)";
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, entry);
+    entry += L" ";
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, entry);
+}
+
+void RemoveVisualStudioAddins() {
+    const wchar_t* const newestFirst[] = {L"11.0", L"10.0", L"9.0", L"8.0"};
+    for (const wchar_t* version : newestFirst)
+        if (IsVisualStudioInstalled(version)) RemoveVisualStudioAddin(version);
+}
+
+}  // namespace
+
+void CleanRegistry() {
+    const CUninstallRecord& record = UninstallRecord;
+    const bool productKeyUsable = IsKeyName(record.ProductKey);
+    if (productKeyUsable) DeleteProductKeys(record.ProductKey);
+    if (IsKeyName(record.ProgramFileName))
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, CString(AppPathsRoot) + record.ProgramFileName);
+    if (productKeyUsable) DeleteUninstallEntries(record.ProductKey);
+    DeleteRegistryValue(HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", L"PictureIndex");
+
+    // Whether Visual Studio was there when the wizard started decides whether
+    // to look at all; each version is then tested afresh.
+    if (!record.VisualStudioPresent) return;
+    RemoveVisualStudioAddins();
+}

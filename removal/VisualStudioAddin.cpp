@@ -1,0 +1,105 @@
+#include "removal/VisualStudioAddin.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/UninstallRecord.h"
+#include "framework/String.h"
+#include "removal/VisualStudioAutomation.h"
+#include "support/Files.h"
+#include "support/Registry.h"
+
+namespace {
+
+const wchar_t* const KnownVersions[] = {L"8.0", L"9.0", L"10.0", L"11.0"};
+
+// The add-in's class identifiers: one for 9.0 and 10.0, one for the others.
+const wchar_t AddinClassKeyA[] = L"CLSID\\{B7C81D42-2E6F-4A93-8D05-C16E2F3A4B59}";
+const wchar_t AddinClassKeyB[] = L"CLSID\\{5A3E9C21-7B4D-4F60-A1C2-3D4E5F607182}";
+
+const wchar_t* AutomationProgIdOf(const wchar_t* version) {
+    if (lstrcmpW(version, L"11.0") == 0) return L"VisualStudio.DTE.11.0";
+    if (lstrcmpW(version, L"10.0") == 0) return L"VisualStudio.DTE.10.0";
+    if (lstrcmpW(version, L"9.0") == 0) return L"VisualStudio.DTE.9.0";
+    return L"VisualStudio.DTE.8.0";
+}
+
+const wchar_t* AddinClassKeyOf(const wchar_t* version) {
+    if (lstrcmpW(version, L"9.0") == 0 || lstrcmpW(version, L"10.0") == 0) return AddinClassKeyB;
+    return AddinClassKeyA;
+}
+
+// The "devenv.exe" path in a folder read from the registry, with a "\"
+// between them unless the folder already ends with one.
+CString DevenvPathIn(const wchar_t* folder) {
+    CString path(folder);
+    if (path.IsEmpty() || path.GetAt(path.GetLength() - 1) != L'\\') path += L'\\';
+    path += L"devenv.exe";
+    return path;
+}
+
+void DeleteAddinKeys(const wchar_t* version) {
+    CString editor;
+    editor.Format(L"Software\\Microsoft\\VisualStudio\\%s\\Default Editors\\ico\\Quorvex GlyphSmith", version);
+    CString vsaAddin;
+    vsaAddin.Format(L"Software\\Microsoft\\VSA\\%s\\AddIns\\GlyphSmithAddin.Connect", version);
+    CString addin;
+    addin.Format(L"Software\\Microsoft\\VisualStudio\\%s\\AddIns\\GlyphSmithAddin.Connect", version);
+
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, editor);
+    DeleteRegistryTree(HKEY_CURRENT_USER, editor);
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect.1");
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect");
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, AddinClassKeyOf(version));
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, vsaAddin);
+    DeleteRegistryTree(HKEY_CURRENT_USER, vsaAddin);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, addin);
+    DeleteRegistryTree(HKEY_CURRENT_USER, addin);
+}
+
+// Starts the version's "devenv.exe /setup" so that it rebuilds its menus
+// without the add-in; does not wait for it.
+void StartSetupRun(const wchar_t* version) {
+    CString key;
+    key.Format(L"Software\\Microsoft\\VisualStudio\\%s", version);
+    wchar_t folder[MAX_PATH];
+    folder[0] = L'\0';
+    if (!ReadRegistryString(HKEY_LOCAL_MACHINE, key, L"InstallDir", folder) || folder[0] == L'\0') return;
+    const CString program = DevenvPathIn(folder);
+    if (!FileExists(program)) return;
+
+    SHELLEXECUTEINFOW run = {};
+    run.cbSize = sizeof(run);
+    run.lpVerb = L"open";
+    run.lpFile = program;
+    run.lpParameters = L"/setup";
+    run.lpDirectory = folder;
+    run.nShow = SW_SHOW;
+    ShellExecuteExW(&run);
+}
+
+}  // namespace
+
+int IsVisualStudioInstalled(const wchar_t* version) {
+    CString key;
+    key.Format(UninstallRecord.Is64BitWindows ? L"SOFTWARE\\Wow6432Node\\Microsoft\\VisualStudio\\%s"
+                                              : L"SOFTWARE\\Microsoft\\VisualStudio\\%s",
+               version);
+    wchar_t folder[MAX_PATH];
+    folder[0] = L'\0';
+    ReadRegistryString(HKEY_LOCAL_MACHINE, key, L"InstallDir", folder);
+    if (lstrlenW(folder) < 4) return 0;
+    return FileExists(DevenvPathIn(folder));
+}
+
+int IsAnyVisualStudioInstalled() {
+    for (const wchar_t* version : KnownVersions)
+        if (IsVisualStudioInstalled(version)) return 1;
+    return 0;
+}
+
+void RemoveVisualStudioAddin(const wchar_t* version) {
+    DeleteAddinKeys(version);
+    RemoveAddinThroughAutomation(AutomationProgIdOf(version));
+    StartSetupRun(version);
+}

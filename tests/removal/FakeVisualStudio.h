@@ -1,0 +1,67 @@
+// The automation stand-in of the tests: registers FakeDte.exe as the class
+// behind "VisualStudio.DTE.8.0" to "VisualStudio.DTE.11.0" (LocalServer32),
+// with a type library that describes the model's _DTE and command-bar
+// collection interfaces so that COM can marshal them between processes, the
+// way Visual Studio's own type library does.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qvtest {
+
+struct FakeDteConfig {
+    bool dteInterface = true;    // the environment answers _DTE
+    bool barsInterface = true;   // the command-bar collection answers its interface
+    bool productBar = true;      // "Quorvex GlyphSmith" command bar exists
+    bool productCommand = true;  // "GlyphSmithAddin.Connect.GlyphSmithAddin" exists
+    bool toolsBar = true;        // "Tools" command bar exists
+};
+
+class FakeAutomation {
+public:
+    // Registers the given versions ("8.0" ...); the log lives in `folder`.
+    FakeAutomation(const std::vector<std::wstring>& versions, const std::wstring& folder);
+    ~FakeAutomation();
+    FakeAutomation(const FakeAutomation&) = delete;
+    FakeAutomation& operator=(const FakeAutomation&) = delete;
+
+    bool Registered() const { return registered_; }
+    const std::wstring& Error() const { return error_; }
+    void Configure(const FakeDteConfig& config);
+    // Removes one version's ProgID again (its class stays).
+    void UnregisterProgId(const std::wstring& version);
+
+    // The calls received so far, one line each: "<version> <call>".
+    std::vector<std::string> Log() const;
+    // Empties the log (waiting while a server that is ending still has it open).
+    bool ClearLog() const;
+    // Waits until every server that was started has ended.
+    bool WaitForServersToEnd() const;
+
+private:
+    std::vector<std::wstring> versions_;
+    std::wstring logPath_;
+    std::wstring typeLibPath_;
+    bool registered_ = false;
+    std::wstring error_;
+};
+
+// The devenv.exe stand-in's log: one line per start, "<exe>|<command line>|<current directory>".
+class FakeDevenvLog {
+public:
+    explicit FakeDevenvLog(const std::wstring& folder);
+    ~FakeDevenvLog();
+    std::vector<std::wstring> Lines() const;
+    // Waits until at least `count` starts were logged.
+    bool WaitForLines(size_t count) const;
+
+private:
+    std::wstring path_;
+};
+
+std::vector<std::string> SplitLines(const std::string& text);
+
+}  // namespace qvtest

@@ -1,0 +1,231 @@
+// Removal of the listed files, their companion files and the folders they
+// leave empty, on the real file system; sentinel files outside the listed
+// set must stay byte for byte.
+#include <gtest/gtest.h>
+
+#include "RemovalBench.h"
+#include "bench/Driver.h"
+#include "bench/TestFiles.h"
+#include "removal/FileRemoval.h"
+#include "tools/sample_install/SampleInstallation.h"
+
+using namespace qvtest;
+
+namespace {
+
+const std::string Content = "listed file\r\n";
+const DWORD FolderMarks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+class FileRemovalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = FreshTestFolder(L"FileRemoval");
+        // Sentinels beside and above everything the tests list.
+        for (const std::wstring& path :
+             std::vector<std::wstring>{root_ + L"\\sentinel.dat", L"C:\\QvTest\\sentinel-FileRemoval.dat",
+                                       std::wstring(L"C:\\QvSentinel-FileRemoval.dat")})
+            AddSentinel(path);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(DamagedSentinels(sentinels_).empty()) << "a sentinel was touched";
+        RemoveSentinels(sentinels_);
+        SetCurrentDirectoryW(L"C:\\");
+        RemoveTree(root_);
+    }
+
+    void AddSentinel(const std::wstring& path) {
+        std::string bytes;
+        for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
+        bytes += Narrow(path);
+        MakeFolders(ParentOf(path));
+        ASSERT_TRUE(WriteFileBytes(path, bytes)) << Narrow(path);
+        sentinels_.push_back({path, bytes});
+    }
+    // Writes a listed file and its companion.
+    std::wstring Listed(const std::wstring& relative) {
+        const std::wstring path = root_ + L"\\" + relative;
+        MakeFolders(ParentOf(path));
+        EXPECT_TRUE(WriteFileBytes(path, Content));
+        EXPECT_TRUE(WriteFileBytes(CompanionOf(path), Content));
+        return path;
+    }
+
+    RecordScope record_;
+    std::wstring root_;
+    std::vector<SentinelFile> sentinels_;
+};
+
+TEST(CompanionName, ReplacesEveryDotAndAppendsIi) {
+    const struct {
+        const wchar_t* path;
+        const wchar_t* companion;
+    } cases[] = {
+        {L"C:\\Apps\\Tool 6.5\\Help.chm", L"C:\\Apps\\Tool 6_5\\Help_chm.ii"},
+        {L"D:\\X.Y\\a.b.c", L"D:\\X_Y\\a_b_c.ii"},
+        {L"C:\\Apps\\README", L"C:\\Apps\\README.ii"},
+        {L"C:\\Apps\\..\\x.", L"C:\\Apps\\__\\x_.ii"},
+        {L"", L".ii"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(std::wstring(c.companion), std::wstring(CompanionNameOf(c.path).GetString())) << Narrow(c.path);
+        EXPECT_EQ(std::wstring(c.companion), CompanionOf(c.path)) << "the bench agrees";
+    }
+}
+
+TEST_F(FileRemovalTest, NestedFoldersGoUpToTheFirstThatHoldsSomething) {
+    const std::wstring file = Listed(L"Keep\\A\\B\\C\\tool.dll");
+    AddSentinel(root_ + L"\\Keep\\other.txt");
+    RecordScope::SetFiles({file});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_FALSE(PathExists(CompanionOf(file)));
+    EXPECT_FALSE(PathExists(root_ + L"\\Keep\\A"));
+    EXPECT_TRUE(IsFolder(root_ + L"\\Keep"));
+    EXPECT_EQ(root_, CurrentDirectory()) << "the last walk made the kept folder's parent current";
+}
+
+TEST_F(FileRemovalTest, FolderWithDesktopIniKeepsItsAttributesAndStays) {
+    const std::wstring custom = root_ + L"\\Custom";
+    const std::wstring file = Listed(L"Custom\\logo.qvg");
+    AddSentinel(custom + L"\\desktop.ini");
+    SetFileAttributesW((custom + L"\\desktop.ini").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    // Windows marks a customised folder read-only or system; Wine keeps
+    // neither mark on a folder, but it keeps hidden and system ones.
+    ASSERT_TRUE(SetFileAttributesW(custom.c_str(), FolderMarks));
+    ASSERT_EQ(FolderMarks, GetFileAttributesW(custom.c_str()) & FolderMarks) << "the marks did not stick";
+    RecordScope::SetFiles({file});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_FALSE(PathExists(CompanionOf(file)));
+    ASSERT_TRUE(IsFolder(custom));
+    EXPECT_EQ(FolderMarks, GetFileAttributesW(custom.c_str()) & FolderMarks) << "attributes kept";
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM,
+              GetFileAttributesW((custom + L"\\desktop.ini").c_str()) &
+                  (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
+}
+
+TEST_F(FileRemovalTest, ReadOnlyFilesAndFoldersAreRemoved) {
+    const std::wstring file = Listed(L"Outer\\ReadOnly\\strings.qvl");
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(CompanionOf(file).c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW((root_ + L"\\Outer\\ReadOnly").c_str(), FILE_ATTRIBUTE_READONLY));
+    RecordScope::SetFiles({file});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_FALSE(PathExists(root_ + L"\\Outer"));
+    EXPECT_TRUE(IsFolder(root_));
+}
+
+TEST_F(FileRemovalTest, EmptyEntryStopsTheStep) {
+    const std::wstring first = Listed(L"One\\a.txt");
+    const std::wstring second = Listed(L"Two\\b.txt");
+    RecordScope::SetFiles({first, L"", second});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(first));
+    EXPECT_FALSE(PathExists(root_ + L"\\One"));
+    EXPECT_EQ(Content, ReadFileBytes(second));
+    EXPECT_EQ(Content, ReadFileBytes(CompanionOf(second)));
+}
+
+TEST_F(FileRemovalTest, MissingFileStillPrunesItsEmptyFolders) {
+    const std::wstring file = root_ + L"\\Gone\\Deeper\\missing.txt";
+    MakeFolders(ParentOf(file));
+    RecordScope::SetFiles({file});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(root_ + L"\\Gone"));
+}
+
+TEST_F(FileRemovalTest, CompanionOnlyWalkRemovesItsFolders) {
+    // The listed file lives elsewhere; only the companion's folder empties.
+    const std::wstring file = root_ + L"\\Dotted.Folder\\x.y";
+    MakeFolders(ParentOf(file));
+    ASSERT_TRUE(WriteFileBytes(file, Content));
+    AddSentinel(root_ + L"\\Dotted.Folder\\keep.txt");
+    const std::wstring companion = root_ + L"\\Dotted_Folder\\x_y.ii";
+    MakeFolders(ParentOf(companion));
+    ASSERT_TRUE(WriteFileBytes(companion, Content));
+    RecordScope::SetFiles({file});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_FALSE(PathExists(root_ + L"\\Dotted_Folder"));
+    EXPECT_TRUE(IsFolder(root_ + L"\\Dotted.Folder"));
+}
+
+TEST_F(FileRemovalTest, WalkBelowDriveRootEndsWithRootCurrent) {
+    // A folder directly below the drive root: its walk parent is "C:\", so
+    // the folder is not the current directory when it is removed.
+    const std::wstring folder = L"C:\\QvRemovalTop";
+    RemoveTree(folder);
+    MakeFolders(folder);
+    const std::wstring file = folder + L"\\f.txt";
+    ASSERT_TRUE(WriteFileBytes(file, Content));
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    RecordScope::SetFiles({file});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(folder));
+    EXPECT_EQ(L"C:\\", CurrentDirectory());
+    RemoveTree(folder);
+}
+
+TEST_F(FileRemovalTest, ListedPathLengthLimit) {
+    // 252 characters is the longest listed path handled; 253 is skipped.
+    const std::wstring base = root_ + L"\\Long\\";
+    MakeFolders(root_ + L"\\Long");
+    const std::wstring fits = base + std::wstring(252 - base.size() - 4, L'a') + L".txt";
+    const std::wstring tooLong = base + std::wstring(253 - base.size() - 4, L'b') + L".txt";
+    ASSERT_EQ(252u, fits.size());
+    ASSERT_EQ(253u, tooLong.size());
+    ASSERT_TRUE(WriteFileBytes(fits, Content));
+    ASSERT_TRUE(WriteFileBytes(tooLong, Content));
+    const std::wstring overLimit = base + std::wstring(400, L'c') + L".txt";
+    RecordScope::SetFiles({overLimit, tooLong, fits});
+    RemoveInstalledFiles();
+    EXPECT_FALSE(PathExists(fits));
+    EXPECT_EQ(Content, ReadFileBytes(tooLong));
+    EXPECT_TRUE(IsFolder(root_ + L"\\Long"));
+}
+
+TEST_F(FileRemovalTest, BadEntriesDeleteNothing) {
+    // A folder, a relative name, wildcards, a bare drive and a share root.
+    const std::wstring folder = root_ + L"\\Listed Folder";
+    AddSentinel(folder + L"\\inside.txt");
+    ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FolderMarks));
+    ASSERT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the marks did not stick";
+    AddSentinel(root_ + L"\\Listed Folder.ii");
+    AddSentinel(root_ + L"\\Relative\\victim.txt");
+    AddSentinel(root_ + L"\\Relative\\victim_txt.ii");
+    AddSentinel(root_ + L"\\Wild\\a.txt");
+    ASSERT_TRUE(SetCurrentDirectoryW((root_ + L"\\Relative").c_str()));
+    RecordScope::SetFiles({folder, L"victim.txt", root_ + L"\\Wild\\*.txt", root_ + L"\\Wild\\?.txt", L"C:", L"C:\\",
+                           L"\\\\server\\share", L"\\", L"Relative\\victim.txt"});
+    RemoveInstalledFiles();
+    EXPECT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the folder kept its attributes";
+    EXPECT_TRUE(IsFolder(root_ + L"\\Wild"));
+}
+
+TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {
+    const std::wstring file = Listed(L"Busy\\Deep\\held.dll");
+    const std::wstring other = Listed(L"Free\\free.dll");
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, L"QvTestHolderOpened");
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"QvTestHolderRelease");
+    ProcessDriver holder;
+    ASSERT_TRUE(holder.Start(BuiltProgram(L"helpers\\FileHolder.exe"), L"C:\\",
+                             L"\"" + file + L"\" QvTestHolderOpened QvTestHolderRelease"));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opened, 30000)) << "the holder did not open the file";
+
+    RecordScope::SetFiles({file, other});
+    RemoveInstalledFiles();
+    EXPECT_EQ(Content, ReadFileBytes(file)) << "a file in use stays";
+    EXPECT_FALSE(PathExists(CompanionOf(file))) << "its companion is not in use";
+    EXPECT_TRUE(IsFolder(root_ + L"\\Busy\\Deep"));
+    EXPECT_FALSE(PathExists(root_ + L"\\Free")) << "the next entry is still processed";
+
+    SetEvent(release);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(holder.WaitForExit(exitCode));
+    EXPECT_EQ(0u, exitCode);
+    CloseHandle(opened);
+    CloseHandle(release);
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+// Emptying the temporary preview folder: the 37 one-character subfolders,
+// the folder itself and a "Temporary Preview Files" parent, with the page's
+// progress bar moving from 70 to 100.
+#include <gtest/gtest.h>
+
+#include "RemovalBench.h"
+#include "app/UninstallRecord.h"
+#include "bench/TestFiles.h"
+#include "removal/FileRemoval.h"
+#include "tools/sample_install/SampleInstallation.h"
+
+using namespace qvtest;
+
+namespace {
+
+const std::string Content = "preview\r\n";
+
+// The positions the step sets: 70 + 30 * k / 37 after subfolder k.
+std::vector<int> AllSubfolderPositions() {
+    std::vector<int> positions;
+    for (int k = 1; k <= 37; ++k) positions.push_back(70 + 30 * k / 37);
+    return positions;
+}
+
+class PreviewFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override { root_ = FreshTestFolder(L"PreviewFiles"); }
+    void TearDown() override {
+        EXPECT_TRUE(DamagedSentinels(sentinels_).empty()) << "a sentinel was touched";
+        RemoveSentinels(sentinels_);
+        SetCurrentDirectoryW(L"C:\\");
+        RemoveTree(root_);
+    }
+    void Write(const std::wstring& path) {
+        MakeFolders(ParentOf(path));
+        ASSERT_TRUE(WriteFileBytes(path, Content)) << Narrow(path);
+    }
+    void AddSentinel(const std::wstring& path) {
+        const std::string bytes = "sentinel\x01\xff" + Narrow(path);
+        MakeFolders(ParentOf(path));
+        ASSERT_TRUE(WriteFileBytes(path, bytes));
+        sentinels_.push_back({path, bytes});
+    }
+    void Run(const std::wstring& preview) {
+        UninstallRecord.PreviewFolder = preview.c_str();
+        RemovePreviewFiles(window_.Page());
+    }
+
+    RecordScope record_;
+    ProgressWindow window_;
+    std::wstring root_;
+    std::vector<SentinelFile> sentinels_;
+};
+
+TEST_F(PreviewFilesTest, TemporaryPreviewFilesAndItsEmptyParentGo) {
+    ASSERT_TRUE(window_.Bar());
+    const std::wstring preview = root_ + L"\\GlyphSmith\\Temporary Preview Files";
+    for (const wchar_t* name : {L"0\\a.png", L"0\\b.png", L"Q\\c.png", L"Q\\d.tmp"}) Write(preview + L"\\" + name);
+    SetFileAttributesW((preview + L"\\Q\\c.png").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    Run(preview);
+    EXPECT_EQ(AllSubfolderPositions(), window_.Positions()) << "all 37 subfolders tried, in order";
+    EXPECT_EQ(100, window_.Position());
+    EXPECT_FALSE(PathExists(preview));
+    EXPECT_FALSE(PathExists(root_ + L"\\GlyphSmith")) << "the emptied parent of Temporary Preview Files goes";
+    EXPECT_TRUE(IsFolder(root_));
+}
+
+TEST_F(PreviewFilesTest, OtherLetterCaseKeepsTheParent) {
+    const std::wstring parent = root_ + L"\\GlyphSmith";
+    const std::wstring preview = parent + L"\\temporary preview files";
+    Write(preview + L"\\7\\x.png");
+    Run(preview);
+    EXPECT_FALSE(PathExists(preview));
+    EXPECT_TRUE(IsFolder(parent)) << "only the exact name removes the parent";
+}
+
+TEST_F(PreviewFilesTest, DotFilesAndDeeperFoldersStay) {
+    const std::wstring preview = root_ + L"\\Temporary Preview Files";
+    Write(preview + L"\\A\\delete-me.png");
+    Write(preview + L"\\Z\\delete-me.png");
+    AddSentinel(preview + L"\\A\\.keep");
+    AddSentinel(preview + L"\\@\\Cache\\thumb.png");
+    AddSentinel(preview + L"\\direct.png");
+    Run(preview);
+    EXPECT_FALSE(PathExists(preview + L"\\A\\delete-me.png"));
+    EXPECT_FALSE(PathExists(preview + L"\\Z"));
+    EXPECT_TRUE(IsFolder(preview + L"\\A"));
+    EXPECT_TRUE(IsFolder(root_)) << "the preview folder stays, so its parent does too";
+    EXPECT_EQ(AllSubfolderPositions(), window_.Positions());
+}
+
+TEST_F(PreviewFilesTest, NothingRecordedOrAbsentLeavesTheBarAlone) {
+    for (const std::wstring& preview : {std::wstring(), root_ + L"\\Missing", root_ + L"\\file.txt"}) {
+        AddSentinel(root_ + L"\\file.txt");
+        sentinels_.pop_back();
+        Run(preview);
+        EXPECT_TRUE(window_.Positions().empty()) << Narrow(preview);
+    }
+    sentinels_.push_back({root_ + L"\\file.txt", ReadFileBytes(root_ + L"\\file.txt")});
+}
+
+TEST_F(PreviewFilesTest, UnrelatedFolderLosesOnlyWhatTheStepRemoves) {
+    // A preview folder that names a user's folder: files directly in its
+    // one-character subfolders go, everything else stays.
+    const std::wstring documents = root_ + L"\\Documents";
+    Write(documents + L"\\B\\draft.txt");
+    AddSentinel(documents + L"\\letter.txt");
+    AddSentinel(documents + L"\\Photos\\1.jpg");
+    AddSentinel(documents + L"\\B\\Sub\\keep.txt");
+    AddSentinel(documents + L"\\BB\\keep.txt");
+    Run(documents);
+    EXPECT_FALSE(PathExists(documents + L"\\B\\draft.txt"));
+    EXPECT_TRUE(IsFolder(documents));
+}
+
+TEST_F(PreviewFilesTest, RootsAreNeverEmptied) {
+    // One-character folders at the drive root hold the victims.
+    for (const wchar_t* folder : {L"C:\\Q", L"C:\\7"}) {
+        if (PathExists(folder)) GTEST_SKIP() << "the prefix already has " << Narrow(folder);
+    }
+    AddSentinel(L"C:\\Q\\victim.txt");
+    AddSentinel(L"C:\\7\\victim.txt");
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\QvTest"));
+    for (const wchar_t* preview :
+         {L"C:\\", L"C:", L"C:\\.", L"C:\\QvTest\\..", L"C:\\QvTest\\..\\", L"\\", L".", L"..", L"..\\..", L"C:."}) {
+        Run(preview);
+        EXPECT_TRUE(window_.Positions().empty()) << Narrow(preview);
+    }
+    EXPECT_TRUE(DamagedSentinels(sentinels_).empty());
+    RemoveSentinels(sentinels_);
+    sentinels_.clear();
+    RemoveDirectoryW(L"C:\\Q");
+    RemoveDirectoryW(L"C:\\7");
+}
+
+TEST_F(PreviewFilesTest, PathLimits) {
+    // The search pattern "<folder>\c\*.*" must fit 255 characters.
+    const std::wstring base = root_ + L"\\";
+    const std::wstring fits = base + std::wstring(249 - base.size(), L'p');
+    const std::wstring tooLong = base + std::wstring(250 - base.size(), L'q');
+    ASSERT_EQ(249u, fits.size());
+    Write(fits + L"\\0\\ab");
+    Write(tooLong + L"\\0\\ab");
+    Run(tooLong);
+    EXPECT_TRUE(window_.Positions().empty());
+    EXPECT_EQ(Content, ReadFileBytes(tooLong + L"\\0\\ab"));
+    Run(fits);
+    EXPECT_FALSE(PathExists(fits));
+}
+
+}  // namespace

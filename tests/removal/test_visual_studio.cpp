@@ -1,0 +1,234 @@
+// Visual Studio add-in removal against the registry, the devenv.exe stand-in
+// and the automation stand-in FakeDte.exe (an out-of-process COM server).
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FakeVisualStudio.h"
+#include "app/UninstallRecord.h"
+#include "bench/TestFiles.h"
+#include "bench/TestRegistry.h"
+#include "removal/VisualStudioAddin.h"
+#include "removal/VisualStudioAutomation.h"
+#include "tools/sample_install/SampleInstallation.h"
+
+using namespace qvtest;
+
+namespace {
+
+class AutomationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        folder_ = FreshTestFolder(L"Automation");
+    }
+    void TearDown() override { CoUninitialize(); }
+    std::wstring folder_;
+};
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+std::vector<std::string> Calls(const std::vector<std::string>& lines) {
+    std::vector<std::string> calls;
+    for (const std::string& line : lines)
+        if (line.find(" exit") == std::string::npos) calls.push_back(line);
+    return calls;
+}
+
+TEST_F(AutomationTest, CallsDependOnWhatTheEnvironmentHas) {
+    const std::string start = "9.0 CreateInstance\n9.0 DTE.QueryInterface(_DTE)\n9.0 DTE.CommandBars[get]()\n";
+    const std::string bars = "9.0 CommandBars.QueryInterface(_CommandBars)\n9.0 DTE.Commands[get]()\n";
+    const std::string productBar = "9.0 CommandBars.Item[get](\"Quorvex GlyphSmith\")\n";
+    const std::string removeBar = "9.0 Commands.RemoveCommandBar[call](bar \"Quorvex GlyphSmith\")\n";
+    const std::string command = "9.0 Commands.Item[call](\"GlyphSmithAddin.Connect.GlyphSmithAddin\", 0)\n";
+    const std::string tools = "9.0 CommandBars.Item[get](\"Tools\")\n";
+    const std::string quit = "9.0 DTE.Quit[call]()\n";
+    const std::string cmd = "9.0 GlyphSmithAddin.Connect.GlyphSmithAddin.";
+    const struct {
+        const char* name;
+        FakeDteConfig config;
+        std::string calls;
+    } cases[] = {
+        {"everything there",
+         {},
+         start + bars + productBar + removeBar + command + tools + cmd + "AddControl[call](bar \"Tools\", 0)\n" + cmd +
+             "Delete[call]()\n" + quit},
+        {"no bar, no command", {true, true, false, false, true}, start + bars + productBar + command + quit},
+        {"no Tools bar",
+         {true, true, true, true, false},
+         start + bars + productBar + removeBar + command + tools + cmd + "AddControl[call](null, 0)\n" + cmd +
+             "Delete[call]()\n" + quit},
+        {"command without bar",
+         {true, true, false, true, true},
+         start + bars + productBar + command + tools + cmd + "AddControl[call](bar \"Tools\", 0)\n" + cmd +
+             "Delete[call]()\n" + quit},
+        {"collection lacks its interface",
+         {true, false, true, true, true},
+         start + "9.0 CommandBars.QueryInterface(_CommandBars) refused\n9.0 DTE.Commands[get]()\n" + quit},
+        {"no _DTE", {false, true, true, true, true}, "9.0 CreateInstance\n9.0 DTE.QueryInterface(_DTE) refused\n"},
+    };
+    FakeAutomation automation({L"9.0"}, folder_);
+    ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
+    for (const auto& c : cases) {
+        ASSERT_TRUE(automation.ClearLog());
+        automation.Configure(c.config);
+        RemoveAddinThroughAutomation(L"VisualStudio.DTE.9.0");
+        ASSERT_TRUE(automation.WaitForServersToEnd()) << c.name;
+        EXPECT_EQ(c.calls, Join(Calls(automation.Log()))) << c.name;
+    }
+}
+
+TEST_F(AutomationTest, UnregisteredProgIdStartsNothing) {
+    FakeAutomation automation({L"10.0"}, folder_);
+    ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
+    automation.UnregisterProgId(L"10.0");
+    RemoveAddinThroughAutomation(L"VisualStudio.DTE.10.0");
+    RemoveAddinThroughAutomation(L"VisualStudio.DTE.8.0");
+    EXPECT_TRUE(automation.Log().empty());
+}
+
+// Visual Studio versions laid out by the sample installation.
+class VisualStudioTest : public AutomationTest {
+protected:
+    void SetUp() override {
+        AutomationTest::SetUp();
+        UninstallRecord.Is64BitWindows = 1;
+        sample_.visualStudioRoot = folder_ + L"\\Microsoft Visual Studio";
+        sample_.devenvSource = BuiltProgram(L"helpers\\devenv.exe");
+        sample_.installFolder = folder_ + L"\\Unused";
+        sample_.productKey = L"QvTestUnused";
+        sample_.previewFolder = folder_ + L"\\Preview";
+        sample_.files.clear();
+        sample_.previewSubfolders.clear();
+        sample_.associations.clear();
+        sample_.readOnlyFiles.clear();
+        sample_.readOnlyFolders.clear();
+        sample_.visualStudioVersions = {L"8.0", L"9.0", L"10.0", L"11.0"};
+        RemoveSampleInstallation(sample_);
+        std::wstring error;
+        ASSERT_TRUE(LayOutSampleInstallation(sample_, &error)) << Narrow(error);
+        sample_.visualStudioVersions.swap(versions_);
+        RemoveSampleInstallation(sample_);  // everything but Visual Studio
+        sample_.visualStudioVersions.swap(versions_);
+    }
+    void TearDown() override {
+        RemoveSampleInstallation(sample_);
+        DeleteRegTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\QvTestUnused");
+        DeleteRegTree(HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\folders");
+        UninstallRecord.Is64BitWindows = 0;
+        AutomationTest::TearDown();
+    }
+    std::wstring Folder(const std::wstring& version) { return VisualStudioFolderOf(sample_, version); }
+
+    SampleInstallation sample_;
+    std::vector<std::wstring> versions_;
+};
+
+TEST_F(VisualStudioTest, DetectionThroughTheWow6432NodeKey) {
+    const std::wstring detection = VisualStudioDetectionKey(L"9.0");
+    const std::wstring folder = Folder(L"9.0");
+    const std::wstring noSlash = folder.substr(0, folder.size() - 1);
+    // "C:\" names a folder that holds a devenv.exe: too short all the same.
+    const bool rootDevenv = CopyFileW(BuiltProgram(L"helpers\\devenv.exe").c_str(), L"C:\\devenv.exe", TRUE) != 0;
+    const struct {
+        const wchar_t* installDir;  // null: no value
+        int installed;
+    } cases[] = {
+        {folder.c_str(), 1}, {noSlash.c_str(), 1},           {nullptr, 0}, {L"", 0}, {L"C:", 0},
+        {L"C:\\", 0},        {L"C:\\QvTest\\Automation", 0},  // a folder without devenv.exe
+    };
+    for (const auto& c : cases) {
+        DeleteRegTree(HKEY_LOCAL_MACHINE, detection);
+        if (c.installDir) SetRegString(HKEY_LOCAL_MACHINE, detection, L"InstallDir", c.installDir);
+        EXPECT_EQ(c.installed, IsVisualStudioInstalled(L"9.0")) << (c.installDir ? Narrow(c.installDir) : "none");
+    }
+    if (rootDevenv) DeleteFileW(L"C:\\devenv.exe");
+
+    // On 64-bit Windows only the Wow6432Node key counts; on 32-bit only the plain one.
+    DeleteRegTree(HKEY_LOCAL_MACHINE, detection);
+    EXPECT_EQ(0, IsVisualStudioInstalled(L"9.0"));
+    UninstallRecord.Is64BitWindows = 0;
+    EXPECT_EQ(1, IsVisualStudioInstalled(L"9.0"));
+}
+
+TEST_F(VisualStudioTest, AnyVersion) {
+    EXPECT_EQ(1, IsAnyVisualStudioInstalled());
+    for (const std::wstring& version : {L"8.0", L"9.0", L"10.0"})
+        DeleteRegTree(HKEY_LOCAL_MACHINE, VisualStudioDetectionKey(version));
+    EXPECT_EQ(1, IsAnyVisualStudioInstalled()) << "11.0 alone";
+    DeleteFileW((Folder(L"11.0") + L"devenv.exe").c_str());
+    EXPECT_EQ(0, IsAnyVisualStudioInstalled());
+}
+
+TEST_F(VisualStudioTest, NineDeletionsWithTheVersionsClassKey) {
+    const std::wstring classA = L"CLSID\\{B7C81D42-2E6F-4A93-8D05-C16E2F3A4B59}";
+    const std::wstring classB = L"CLSID\\{5A3E9C21-7B4D-4F60-A1C2-3D4E5F607182}";
+    const struct {
+        const wchar_t* version;
+        std::wstring own, other;
+    } cases[] = {
+        {L"8.0", classA, classB}, {L"9.0", classB, classA}, {L"10.0", classB, classA}, {L"11.0", classA, classB}};
+    for (const auto& c : cases) {
+        // Both class keys present; only the version's own goes.
+        const std::wstring version = c.version;
+        const std::wstring& own = c.own;
+        const std::wstring& other = c.other;
+        SetRegString(HKEY_CLASSES_ROOT, own, L"", L"add-in");
+        SetRegString(HKEY_CLASSES_ROOT, other, L"", L"add-in");
+        for (const auto& key : AddinKeysOf(version)) SetRegString(key.first, key.second + L"\\Deeper", L"x", L"y");
+        FakeDevenvLog devenv(folder_);
+        RemoveVisualStudioAddin(version.c_str());
+        for (const auto& key : AddinKeysOf(version))
+            EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(version) << " " << Narrow(key.second);
+        EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, other)) << Narrow(version);
+        for (const auto& key : NeighbourAddinKeysOf(version))
+            EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
+        ASSERT_TRUE(devenv.WaitForLines(1)) << "no automation class, but the setup run happens";
+        DeleteRegTree(HKEY_CLASSES_ROOT, other);
+    }
+}
+
+TEST_F(VisualStudioTest, SetupRunWithTheFolderExactlyAsRead) {
+    // The setup run reads the plain key, not the detection key.
+    const std::wstring plainFolder = folder_ + L"\\Setup Folder\\IDE";
+    ASSERT_TRUE(MakeFolders(plainFolder));
+    ASSERT_TRUE(
+        CopyFileW(BuiltProgram(L"helpers\\devenv.exe").c_str(), (plainFolder + L"\\devenv.exe").c_str(), FALSE));
+    for (const std::wstring& installDir : {plainFolder, plainFolder + L"\\"}) {
+        SetRegString(HKEY_LOCAL_MACHINE, VisualStudioKey(L"10.0"), L"InstallDir", installDir);
+        FakeDevenvLog devenv(folder_);
+        RemoveVisualStudioAddin(L"10.0");
+        ASSERT_TRUE(devenv.WaitForLines(1));
+        const std::wstring line = devenv.Lines().front();
+        const size_t bar = line.find(L'|');
+        const size_t lastBar = line.rfind(L'|');
+        EXPECT_EQ(plainFolder + L"\\devenv.exe", line.substr(0, bar));
+        const std::wstring commandLine = line.substr(bar + 1, lastBar - bar - 1);
+        EXPECT_EQ(L" /setup", commandLine.substr(commandLine.size() - 7)) << Narrow(commandLine);
+        EXPECT_EQ(plainFolder, line.substr(lastBar + 1)) << "started in the folder read";
+    }
+}
+
+TEST_F(VisualStudioTest, AutomationThenSetupRunForAnInstalledVersion) {
+    FakeAutomation automation({L"11.0"}, folder_);
+    ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
+    FakeDevenvLog devenv(folder_);
+    RemoveVisualStudioAddin(L"11.0");
+    ASSERT_TRUE(automation.WaitForServersToEnd());
+    const std::vector<std::string> calls = Calls(automation.Log());
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ("11.0 DTE.Quit[call]()", calls.back());
+    EXPECT_TRUE(std::find(calls.begin(), calls.end(),
+                          "11.0 Commands.RemoveCommandBar[call](bar \"Quorvex GlyphSmith\")") != calls.end());
+    ASSERT_TRUE(devenv.WaitForLines(1));
+    EXPECT_EQ(0u, devenv.Lines().front().find(Folder(L"11.0") + L"devenv.exe|"));
+}
+
+}  // namespace
