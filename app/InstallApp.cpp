@@ -4,6 +4,8 @@
 
 #include "app/UninstallRecord.h"
 #include "app/VersionProbes.h"
+#include "resources/resource.h"
+#include "wizard/MainFrame.h"
 #include "wizard/ScreenResources.h"
 
 CInstallApp::CInstallApp() { CreateScreenResources(); }
@@ -31,9 +33,18 @@ BOOL CInstallApp::InitInstance() {
     UninstallRecord.ExitCode = 0;
 
     if (!ReadUninstallRecord()) return FALSE;
-    // The record is complete; the wizard that runs on it is not part of this
-    // build yet, so the program ends here in order.
-    return FALSE;
+
+    // The main window runs the wizard from here on; it lives until the
+    // process ends.
+    static CMainFrame mainFrame;
+    if (!mainFrame.LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW, nullptr, nullptr)) {
+        ShowInternalError(L"Internal Error #001");
+        return FALSE;
+    }
+    m_hMainWnd = mainFrame.m_hWnd;
+    ShowWindow(m_hMainWnd, SW_SHOW);
+    UpdateWindow(m_hMainWnd);
+    return TRUE;
 }
 
 int CInstallApp::ExitInstance() {

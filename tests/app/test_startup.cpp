@@ -110,7 +110,7 @@ TEST_F(StartupTest, DamagedArgsEndInOrder) {
 
 namespace {
 
-TEST(StartupOnSampleTest, CompleteInstallationStartsWithoutMessage) {
+TEST(StartupOnSampleTest, CompleteInstallationOpensTheWizardWithoutMessage) {
     SampleInstallation sample;
     sample.installFolder = L"C:\\QvTest\\Sample Install\\GlyphSmith";
     sample.productKey = L"QvTest Sample";
@@ -123,10 +123,24 @@ TEST(StartupOnSampleTest, CompleteInstallationStartsWithoutMessage) {
 
     ProcessDriver driver;
     ASSERT_TRUE(driver.Start(InstallFolderOf(sample) + L"Uninstall.exe", sample.installFolder));
+    // The first page (the maintenance choice, control 1034) and no message.
+    HWND page = driver.WaitForDialogWithControl(1034);
+    ASSERT_NE(page, nullptr);
+    for (HWND window : driver.TopLevelWindows())
+        EXPECT_TRUE(window == page || WindowClass(window) != L"#32770") << Narrow(WindowText(window));
+    // Cancel, then Yes on the exit confirmation (control 1026 without 1034).
+    ProcessDriver::PressButton(page, IDCANCEL);
+    HWND confirm = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND window : driver.TopLevelWindows())
+            if (window != page && WindowClass(window) == L"#32770" && GetDlgItem(window, 1026)) confirm = window;
+        return confirm != nullptr;
+    }));
+    ProcessDriver::PressButton(confirm, IDOK);
     DWORD exitCode = 0xDEADBEEF;
     ASSERT_TRUE(driver.WaitForExit(exitCode));
     EXPECT_EQ(0u, exitCode);
-    EXPECT_EQ(before, ListTree(sample.installFolder)) << "start-up alone changes nothing";
+    EXPECT_EQ(before, ListTree(sample.installFolder)) << "start-up and a cancelled wizard change nothing";
     RemoveSampleInstallation(sample);
     RemoveTree(L"C:\\QvTest\\Sample Install");
     RemoveTree(L"C:\\QvTest\\Sample Preview");
