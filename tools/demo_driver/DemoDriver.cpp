@@ -53,6 +53,10 @@ bool SaveWindowsPicture(const std::vector<HWND>& windows, const std::wstring& na
     }
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return false;
+    // Have every window painted now: RDW_UPDATENOW makes the windows' own
+    // thread paint them before the call returns.
+    for (HWND window : windows)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // Let every window finish painting: two equal captures in a row.
     std::vector<BYTE> shown, again;
     auto capture = [&](std::vector<BYTE>& pixels) {
@@ -152,6 +156,9 @@ void PrintDifference(const std::vector<std::wstring>& before, const std::vector<
     for (const std::wstring& line : removed) std::printf("  - %s\n", Narrow(line).c_str());
     std::printf("demo-driver: stayed (%zu):\n", stayed.size());
     for (const std::wstring& line : stayed) std::printf("  = %s\n", Narrow(line).c_str());
+    std::printf("demo-driver: by design, the file types (HKCR) are given back only on Windows older than Vista\n"
+                "             (this prefix reports a later version), and the maker's per-user \"folders\" key\n"
+                "             is not the product's to delete.\n");
 }
 
 void UninstallSample(const std::wstring& uninstaller) {
