@@ -8,7 +8,9 @@
 #include "wizard/MainFrame.h"
 #include "wizard/ScreenResources.h"
 
-CInstallApp::CInstallApp() { CreateScreenResources(); }
+CInstallApp::CInstallApp() {
+    CreateScreenResources();
+}
 
 CString FolderOfModulePath(const wchar_t* modulePath) {
     CString path(modulePath);

@@ -50,8 +50,7 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, HWND parent, void* conte
 
     const CString className = RegisterFrameClass(resourceId);
     if (className.IsEmpty()) return FALSE;
-    if (!Create(className, title, style, rectDefault, parent, MAKEINTRESOURCEW(resourceId), 0, context))
-        return FALSE;
+    if (!Create(className, title, style, rectDefault, parent, MAKEINTRESOURCEW(resourceId), 0, context)) return FALSE;
     m_hMenuDefault = GetMenu(m_hWnd);
     return TRUE;
 }
@@ -80,20 +79,22 @@ BOOL CFrameWnd::Create(const wchar_t* className, const wchar_t* title, DWORD sty
 
 LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        if (DefWindowProcW(m_hWnd, message, wParam, lParam) == -1) return -1;
-        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
-    case WM_NCDESTROY: {
-        HWND window = m_hWnd;
-        OnNcDestroy();
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    default:
-        return DefWindowProcW(m_hWnd, message, wParam, lParam);
+        case WM_CREATE:
+            if (DefWindowProcW(m_hWnd, message, wParam, lParam) == -1) return -1;
+            return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
+        case WM_NCDESTROY: {
+            HWND window = m_hWnd;
+            OnNcDestroy();
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        default:
+            return DefWindowProcW(m_hWnd, message, wParam, lParam);
     }
 }
 
-int CFrameWnd::OnCreate(CREATESTRUCTW*) { return 0; }
+int CFrameWnd::OnCreate(CREATESTRUCTW*) {
+    return 0;
+}
 
 void CFrameWnd::OnNcDestroy() {
     CWinApp* application = AfxGetApp();

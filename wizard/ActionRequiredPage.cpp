@@ -27,14 +27,14 @@ INT_PTR OnInitActionRequired(HWND page) {
 
 INT_PTR OnActionRequiredCommand(HWND page, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-        EndDialog(page, 1);
-        return 1;
-    case IDCANCEL:
-        if (ConfirmExit(page)) EndDialog(page, 0);
-        return 1;
-    default:
-        return 0;
+        case IDOK:
+            EndDialog(page, 1);
+            return 1;
+        case IDCANCEL:
+            if (ConfirmExit(page)) EndDialog(page, 0);
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -42,11 +42,11 @@ INT_PTR OnActionRequiredCommand(HWND page, WPARAM wParam) {
 
 INT_PTR CALLBACK ActionRequiredPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitActionRequired(page);
-    case WM_COMMAND:
-        return OnActionRequiredCommand(page, wParam);
-    default:
-        return HandlePageLookMessage(page, message, wParam, lParam);
+        case WM_INITDIALOG:
+            return OnInitActionRequired(page);
+        case WM_COMMAND:
+            return OnActionRequiredCommand(page, wParam);
+        default:
+            return HandlePageLookMessage(page, message, wParam, lParam);
     }
 }

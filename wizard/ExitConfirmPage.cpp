@@ -23,14 +23,14 @@ INT_PTR OnInitExitConfirm(HWND page) {
 
 INT_PTR OnExitConfirmCommand(HWND page, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-        EndDialog(page, 1);
-        return 1;
-    case IDCANCEL:
-        EndDialog(page, 0);
-        return 1;
-    default:
-        return 0;
+        case IDOK:
+            EndDialog(page, 1);
+            return 1;
+        case IDCANCEL:
+            EndDialog(page, 0);
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -38,16 +38,16 @@ INT_PTR OnExitConfirmCommand(HWND page, WPARAM wParam) {
 
 INT_PTR CALLBACK ExitConfirmPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitExitConfirm(page);
-    case WM_COMMAND:
-        return OnExitConfirmCommand(page, wParam);
-    default:
-        return HandlePageLookMessage(page, message, wParam, lParam);
+        case WM_INITDIALOG:
+            return OnInitExitConfirm(page);
+        case WM_COMMAND:
+            return OnExitConfirmCommand(page, wParam);
+        default:
+            return HandlePageLookMessage(page, message, wParam, lParam);
     }
 }
 
 INT_PTR ConfirmExit(HWND ownerPage) {
-    return DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDD_EXIT_CONFIRM), ownerPage,
-                           ExitConfirmPageProc, 0);
+    return DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDD_EXIT_CONFIRM), ownerPage, ExitConfirmPageProc,
+                           0);
 }

@@ -21,9 +21,13 @@ constexpr int HiddenWindowTop = 2048;
 
 }  // namespace
 
-void ShowInternalError(const wchar_t* text) { MessageBoxW(nullptr, text, L"Install Error", MB_ICONERROR); }
+void ShowInternalError(const wchar_t* text) {
+    MessageBoxW(nullptr, text, L"Install Error", MB_ICONERROR);
+}
 
-CMainFrame::CMainFrame() { CreateBannerResources(); }
+CMainFrame::CMainFrame() {
+    CreateBannerResources();
+}
 
 BOOL CMainFrame::LoadFrame(UINT resourceId, DWORD style, HWND parent, void* context) {
     if (!CFrameWnd::LoadFrame(resourceId, style, parent, context)) {
@@ -46,37 +50,37 @@ BOOL CMainFrame::Create(const wchar_t* className, const wchar_t* title, DWORD st
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        return OnCreateMainFrame(wParam, lParam);
-    case WM_ERASEBKGND:
-        return 1;
-    case UM_MAINTENANCE:
-        OnMaintenance();
-        return 0;
-    case UM_CLOSE:
-        OnCloseWizard();
-        return 0;
-    case UM_UNINSTALL:
-        OnUninstall();
-        return 0;
-    case UM_SUCCESS:
-        OnSuccess();
-        return 0;
-    case UM_FAILURE:
-        OnFailure();
-        return 0;
-    case UM_ACTION_REQUIRED:
-        OnActionRequired();
-        return 0;
-    default:
-        return CFrameWnd::WindowProc(message, wParam, lParam);
+        case WM_CREATE:
+            return OnCreateMainFrame(wParam, lParam);
+        case WM_ERASEBKGND:
+            return 1;
+        case UM_MAINTENANCE:
+            OnMaintenance();
+            return 0;
+        case UM_CLOSE:
+            OnCloseWizard();
+            return 0;
+        case UM_UNINSTALL:
+            OnUninstall();
+            return 0;
+        case UM_SUCCESS:
+            OnSuccess();
+            return 0;
+        case UM_FAILURE:
+            OnFailure();
+            return 0;
+        case UM_ACTION_REQUIRED:
+            OnActionRequired();
+            return 0;
+        default:
+            return CFrameWnd::WindowProc(message, wParam, lParam);
     }
 }
 
 int CMainFrame::OnCreateMainFrame(WPARAM wParam, LPARAM lParam) {
     RECT workArea;
-    const int top = SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0) ? HiddenWindowTop
-                                                                             : GetSystemMetrics(SM_CYSCREEN);
+    const int top =
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0) ? HiddenWindowTop : GetSystemMetrics(SM_CYSCREEN);
     MoveWindow(m_hWnd, 0, top, 1, 1, FALSE);
     if (CFrameWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) {
         ShowInternalError(L"Internal Error #002");
@@ -86,7 +90,9 @@ int CMainFrame::OnCreateMainFrame(WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-void CMainFrame::Post(UINT message) { PostMessageW(m_hWnd, message, 0, 0); }
+void CMainFrame::Post(UINT message) {
+    PostMessageW(m_hWnd, message, 0, 0);
+}
 
 INT_PTR CMainFrame::ShowPage(int templateId, DLGPROC procedure) {
     return DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId), m_hWnd, procedure, 0);
@@ -143,4 +149,6 @@ void CMainFrame::OnFailure() {
     Post(UM_CLOSE);
 }
 
-void CMainFrame::OnCloseWizard() { DestroyWindow(m_hWnd); }
+void CMainFrame::OnCloseWizard() {
+    DestroyWindow(m_hWnd);
+}

@@ -61,14 +61,14 @@ void OnNext(HWND page) {
 
 INT_PTR OnMaintenanceCommand(HWND page, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-        OnNext(page);
-        return 1;
-    case IDCANCEL:
-        if (ConfirmExit(page)) EndDialog(page, 0);
-        return 1;
-    default:
-        return 0;
+        case IDOK:
+            OnNext(page);
+            return 1;
+        case IDCANCEL:
+            if (ConfirmExit(page)) EndDialog(page, 0);
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -102,11 +102,11 @@ int BrowseForRepairProgram(HWND page, CString& program) {
 
 INT_PTR CALLBACK MaintenancePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitMaintenance(page);
-    case WM_COMMAND:
-        return OnMaintenanceCommand(page, wParam);
-    default:
-        return HandlePageLookMessage(page, message, wParam, lParam);
+        case WM_INITDIALOG:
+            return OnInitMaintenance(page);
+        case WM_COMMAND:
+            return OnMaintenanceCommand(page, wParam);
+        default:
+            return HandlePageLookMessage(page, message, wParam, lParam);
     }
 }

@@ -22,12 +22,12 @@ INT_PTR OnInitSuccess(HWND page) {
 
 INT_PTR OnSuccessCommand(HWND page, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-    case IDCANCEL:
-        EndDialog(page, 1);
-        return 1;
-    default:
-        return 0;
+        case IDOK:
+        case IDCANCEL:
+            EndDialog(page, 1);
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -40,15 +40,15 @@ INT_PTR OnInitError(HWND page) {
 
 INT_PTR OnErrorCommand(HWND page, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-        EndDialog(page, 1);
-        return 1;
-    case IDC_TRY_AGAIN:
-        EndDialog(page, TryAgainResult);
-        return 1;
-    default:
-        // Escape and the close box arrive as IDCANCEL and change nothing.
-        return 0;
+        case IDOK:
+            EndDialog(page, 1);
+            return 1;
+        case IDC_TRY_AGAIN:
+            EndDialog(page, TryAgainResult);
+            return 1;
+        default:
+            // Escape and the close box arrive as IDCANCEL and change nothing.
+            return 0;
     }
 }
 
@@ -56,22 +56,22 @@ INT_PTR OnErrorCommand(HWND page, WPARAM wParam) {
 
 INT_PTR CALLBACK SuccessPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitSuccess(page);
-    case WM_COMMAND:
-        return OnSuccessCommand(page, wParam);
-    default:
-        return HandlePageLookMessage(page, message, wParam, lParam);
+        case WM_INITDIALOG:
+            return OnInitSuccess(page);
+        case WM_COMMAND:
+            return OnSuccessCommand(page, wParam);
+        default:
+            return HandlePageLookMessage(page, message, wParam, lParam);
     }
 }
 
 INT_PTR CALLBACK ErrorPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitError(page);
-    case WM_COMMAND:
-        return OnErrorCommand(page, wParam);
-    default:
-        return HandlePageLookMessage(page, message, wParam, lParam);
+        case WM_INITDIALOG:
+            return OnInitError(page);
+        case WM_COMMAND:
+            return OnErrorCommand(page, wParam);
+        default:
+            return HandlePageLookMessage(page, message, wParam, lParam);
     }
 }

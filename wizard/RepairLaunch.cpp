@@ -31,8 +31,7 @@ int LaunchRepair() {
     // A command that does not fit whole is not started: cut short, it would
     // hand the repair program a wrong folder.
     char ansiCommand[RepairCommandBytes];
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, command, -1, ansiCommand, RepairCommandBytes, nullptr, nullptr);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, command, -1, ansiCommand, RepairCommandBytes, nullptr, nullptr);
     if (bytes <= 0) return 0;
     ansiCommand[RepairCommandBytes - 1] = '\0';
     return WinExec(ansiCommand, SW_SHOW) > 31 ? 1 : 0;

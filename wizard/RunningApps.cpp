@@ -33,4 +33,6 @@ int IsVisualStudioRunning() {
     return VisualStudioFound ? 1 : 0;
 }
 
-int IsProductRunning() { return FindWindowW(L"QVGlyphSmithClass", nullptr) ? 1 : 0; }
+int IsProductRunning() {
+    return FindWindowW(L"QVGlyphSmithClass", nullptr) ? 1 : 0;
+}

@@ -98,14 +98,14 @@ void RunRemovalSequence(HWND page) {
 
 INT_PTR CALLBACK UninstallPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitUninstall(page);
-    case WM_TIMER:
-        OnStartTick(page);
-        return 0;
-    case WM_COMMAND:
-        return OnUninstallCommand(page, wParam);
-    default:
-        return HandlePageLookMessage(page, message, wParam, lParam);
+        case WM_INITDIALOG:
+            return OnInitUninstall(page);
+        case WM_TIMER:
+            OnStartTick(page);
+            return 0;
+        case WM_COMMAND:
+            return OnUninstallCommand(page, wParam);
+        default:
+            return HandlePageLookMessage(page, message, wParam, lParam);
     }
 }

@@ -26,7 +26,8 @@ int wmain() {
     const std::wstring logPath = std::wstring(self) + L".log";
     // Written under a temporary name and renamed, so a reader never sees half.
     const std::wstring partial = logPath + L".part";
-    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;
     DWORD written = 0;
     WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);

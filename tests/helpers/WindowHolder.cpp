@@ -16,14 +16,14 @@ int g_openWindows = 0;
 
 LRESULT CALLBACK HolderWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        if (--g_openWindows == 0) PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_DESTROY:
+            if (--g_openWindows == 0) PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -48,9 +48,9 @@ int wmain(int argc, wchar_t** argv) {
             if (!RegisterClassW(&windowClass)) return 3;
         }
         const bool visible = std::wstring(argv[i + 2]) == L"visible";
-        HWND window = CreateWindowExW(0, className.c_str(), argv[i + 1],
-                                      WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0, 240, 120, nullptr,
-                                      nullptr, GetModuleHandleW(nullptr), nullptr);
+        HWND window =
+            CreateWindowExW(0, className.c_str(), argv[i + 1], WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0,
+                            240, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (!window) return 4;
         ++g_openWindows;
     }

@@ -7,8 +7,9 @@ bool CopyWithReplacedResource(const std::wstring& source, const std::wstring& ta
     if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) return false;
     HANDLE update = BeginUpdateResourceW(target.c_str(), FALSE);
     if (!update) return false;
-    const BOOL replaced = UpdateResourceW(update, type, MAKEINTRESOURCEW(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                          const_cast<BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    const BOOL replaced =
+        UpdateResourceW(update, type, MAKEINTRESOURCEW(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                        const_cast<BYTE*>(data.data()), static_cast<DWORD>(data.size()));
     return EndUpdateResourceW(update, FALSE) && replaced;
 }
 
@@ -25,7 +26,8 @@ void PutDword(std::vector<BYTE>& out, DWORD value) {
 }
 
 void PutText(std::vector<BYTE>& out, const wchar_t* text) {
-    do PutWord(out, static_cast<WORD>(*text)); while (*text++);
+    do PutWord(out, static_cast<WORD>(*text));
+    while (*text++);
 }
 
 }  // namespace

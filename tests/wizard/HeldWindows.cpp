@@ -30,13 +30,12 @@ bool HeldWindows::Open(const std::vector<HeldWindow>& windows) {
     const std::wstring exe = BuiltProgram(L"WindowHolder.exe");
     std::wstring commandLine = L"\"" + exe + L"\" " + base;
     for (const HeldWindow& window : windows)
-        commandLine += L" \"" + window.className + L"\" \"" + window.title + L"\" " +
-                       (window.visible ? L"visible" : L"hidden");
+        commandLine +=
+            L" \"" + window.className + L"\" \"" + window.title + L"\" " + (window.visible ? L"visible" : L"hidden");
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup,
-                        &info)) {
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup, &info)) {
         CloseHandle(ready);
         return false;
     }

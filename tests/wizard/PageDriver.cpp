@@ -4,7 +4,9 @@ namespace qvtest {
 
 namespace {
 
-bool Has(HWND window, int controlId) { return GetDlgItem(window, controlId) != nullptr; }
+bool Has(HWND window, int controlId) {
+    return GetDlgItem(window, controlId) != nullptr;
+}
 
 }  // namespace
 
@@ -58,7 +60,9 @@ void PostKey(HWND window, UINT virtualKey) {
     PostMessageW(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
 }
 
-void PostCloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void PostCloseBox(HWND window) {
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
 
 bool FlushPostedMessages(HWND dialog) {
     // DM_SETDEFID is handled in turn with the other posted messages, and its
@@ -85,7 +89,8 @@ bool IsButtonChecked(HWND dialog, int controlId) {
 
 POINT TemplatePositionOnOwner(const std::wstring& module, int templateId, HWND owner) {
     POINT position = {0, 0};
-    HMODULE resources = LoadLibraryExW(module.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE resources =
+        LoadLibraryExW(module.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!resources) return position;
     HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(templateId), reinterpret_cast<LPCWSTR>(RT_DIALOG));
     HGLOBAL loaded = found ? LoadResource(resources, found) : nullptr;
@@ -97,8 +102,9 @@ POINT TemplatePositionOnOwner(const std::wstring& module, int templateId, HWND o
         const short* xy = reinterpret_cast<const short*>(static_cast<const BYTE*>(data) + (extended ? 18 : 10));
         // The same template made here (hidden, without controls' procedures)
         // gives the dialog units of its own font.
-        HWND measure = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), static_cast<LPCDLGTEMPLATEW>(data), nullptr,
-                                                  [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        HWND measure = CreateDialogIndirectParamW(
+            GetModuleHandleW(nullptr), static_cast<LPCDLGTEMPLATEW>(data), nullptr,
+            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
         if (measure) {
             RECT units = {xy[0], xy[1], 0, 0};
             MapDialogRect(measure, &units);
@@ -116,7 +122,8 @@ POINT TemplatePositionOnOwner(const std::wstring& module, int templateId, HWND o
 std::vector<HWND> VisibleMessageBoxes(const ProcessDriver& process) {
     std::vector<HWND> boxes;
     for (HWND window : process.TopLevelWindows())
-        if (WindowClass(window) == L"#32770" && !PageTemplateOf(window) && GetDlgItem(window, 0xFFFF)) boxes.push_back(window);
+        if (WindowClass(window) == L"#32770" && !PageTemplateOf(window) && GetDlgItem(window, 0xFFFF))
+            boxes.push_back(window);
     return boxes;
 }
 

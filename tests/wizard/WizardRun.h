@@ -9,8 +9,8 @@
 
 #include "bench/Driver.h"
 #include "tools/sample_install/SampleInstallation.h"
-#include "wizard/PageDriver.h"
 #include "wizard/BrokenResources.h"
+#include "wizard/PageDriver.h"
 #include "wizard/Snapshot.h"
 
 namespace qvtest {

@@ -2,7 +2,6 @@
 // resource 1 (linked into the test): title, icon, menu, the virtual creation
 // steps and the end of the message loop when the main window goes away.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "framework/FrameWnd.h"

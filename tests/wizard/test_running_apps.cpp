@@ -61,8 +61,8 @@ TEST(RunningApps, ProbesFollowWindowClassesAndTitles) {
 
 TEST(RunningApps, BothApplicationsAndThenOneClosed) {
     HeldWindows holder;
-    ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Microsoft Visual Studio", false},
-                             {L"QVGlyphSmithClass", L"GlyphSmith", true}}));
+    ASSERT_TRUE(holder.Open(
+        {{L"wndclass_desked_gsk", L"Microsoft Visual Studio", false}, {L"QVGlyphSmithClass", L"GlyphSmith", true}}));
     EXPECT_EQ(IsVisualStudioRunning(), 1);
     EXPECT_EQ(IsProductRunning(), 1);
     ASSERT_TRUE(holder.CloseWindowOfClass(L"QVGlyphSmithClass"));

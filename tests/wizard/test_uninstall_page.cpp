@@ -3,9 +3,11 @@
 // removal sequence, and the message pump between its steps.
 #include <gtest/gtest.h>
 
+// windows.h must come before commctrl.h.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
+// clang-format on
 
 #include <algorithm>
 #include <vector>
@@ -23,11 +25,11 @@ using namespace qvtest;
 
 // What the page did, seen through this thread's message hooks.
 struct PageTrace {
-    std::vector<int> positions;   // every PBM_SETPOS sent to the progress bar
-    int ticksBeforeStart = -1;    // timer ticks the page had taken when the start command came
+    std::vector<int> positions;  // every PBM_SETPOS sent to the progress bar
+    int ticksBeforeStart = -1;   // timer ticks the page had taken when the start command came
     int ticks = 0;
     int startCommands = 0;
-    bool postOkAtForty = false;   // ask the page to end while the removal runs
+    bool postOkAtForty = false;  // ask the page to end while the removal runs
 };
 
 PageTrace* g_trace = nullptr;
@@ -77,8 +79,8 @@ protected:
         g_trace = &trace;
         HHOOK sent = SetWindowsHookExW(WH_CALLWNDPROC, OnSentMessage, nullptr, GetCurrentThreadId());
         HHOOK taken = SetWindowsHookExW(WH_GETMESSAGE, OnTakenMessage, nullptr, GetCurrentThreadId());
-        const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), nullptr,
-                                               UninstallPageProc, 0);
+        const INT_PTR result =
+            DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(103), nullptr, UninstallPageProc, 0);
         UnhookWindowsHookEx(taken);
         UnhookWindowsHookEx(sent);
         g_trace = nullptr;

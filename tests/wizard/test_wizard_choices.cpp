@@ -3,9 +3,11 @@
 // confirmation.
 #include <gtest/gtest.h>
 
+// windows.h must come before commctrl.h.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
+// clang-format on
 
 #include "bench/TestFiles.h"
 #include "wizard/HeldWindows.h"
@@ -133,7 +135,9 @@ struct RunningCase {
     bool productLine;
 };
 
-void PrintTo(const RunningCase& running, std::ostream* out) { *out << running.name; }
+void PrintTo(const RunningCase& running, std::ostream* out) {
+    *out << running.name;
+}
 
 class ActionRequiredRoad : public WizardRun, public ::testing::WithParamInterface<RunningCase> {};
 
@@ -172,10 +176,13 @@ TEST_P(ActionRequiredRoad, ShowsTheRunningApplicationsUntilTheyAreClosed) {
 INSTANTIATE_TEST_SUITE_P(
     Windows, ActionRequiredRoad,
     ::testing::Values(
-        RunningCase{"VisualStudioClass", {{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}}, true, false},
+        RunningCase{
+            "VisualStudioClass", {{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}}, true, false},
         RunningCase{"Product", {{L"QVGlyphSmithClass", L"GlyphSmith", true}}, false, true},
-        RunningCase{"Both", {{L"wndclass_desked_gsk", L"", false}, {L"QVGlyphSmithClass", L"GlyphSmith", true}}, true, true},
-        RunningCase{"VisualStudioTitle", {{L"QvTestBrowserFrame", L"Microsoft Visual Studio - Browser", true}}, true, false}),
+        RunningCase{
+            "Both", {{L"wndclass_desked_gsk", L"", false}, {L"QVGlyphSmithClass", L"GlyphSmith", true}}, true, true},
+        RunningCase{
+            "VisualStudioTitle", {{L"QvTestBrowserFrame", L"Microsoft Visual Studio - Browser", true}}, true, false}),
     [](const ::testing::TestParamInfo<RunningCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WizardRun, AThumbnailWithTheVisualStudioTitleDoesNotCount) {

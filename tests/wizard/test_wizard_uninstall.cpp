@@ -2,9 +2,11 @@
 // and its start-up failure, in the test prefix on the private display.
 #include <gtest/gtest.h>
 
+// windows.h must come before commctrl.h.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
+// clang-format on
 
 #include <algorithm>
 
@@ -115,7 +117,8 @@ TEST_F(UninstallRoad, UninstallRemovesTheInstallationThenTheUninstaller) {
     HWND success = WaitForPage(uninstaller, 104);
     ASSERT_NE(success, nullptr) << "the Cancel, Escape or close box on page 103 changed the road";
     EXPECT_EQ(WindowText(success), L"Uninstallation Successfully Completed");
-    EXPECT_EQ(ControlText(success, 1026), sample.displayName + L" has been successfully uninstalled from your computer.");
+    EXPECT_EQ(ControlText(success, 1026),
+              sample.displayName + L" has been successfully uninstalled from your computer.");
     ExpectInstallationRemoved();
     ProcessDriver::PressButton(success, IDOK);
     EXPECT_EQ(WaitForExitCode(), 0u);

@@ -9,9 +9,12 @@
 // and changes nothing; then the real program uninstalls the sample
 // installation while Visual Studio and the product seem to run, passing
 // pages 101, 106, 102, 103 and 104. Prints what was removed and what stayed.
-#include <windows.h>
 
+// windows.h must come before commctrl.h.
+// clang-format off
+#include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 #include <algorithm>
 #include <cstdio>
@@ -34,7 +37,10 @@ namespace {
 std::wstring g_pictureFolder;
 int g_failures = 0;
 
-void Step(const char* text) { std::printf("demo-driver: %s\n", text); std::fflush(stdout); }
+void Step(const char* text) {
+    std::printf("demo-driver: %s\n", text);
+    std::fflush(stdout);
+}
 
 void Fail(const char* text) {
     std::printf("demo-driver: FAILED: %s\n", text);
@@ -48,15 +54,18 @@ bool SaveWindowsPicture(const std::vector<HWND>& windows, const std::wstring& na
     for (HWND window : windows) {
         RECT r;
         GetWindowRect(window, &r);
-        if (IsRectEmpty(&area)) area = r;
-        else UnionRect(&area, &area, &r);
+        if (IsRectEmpty(&area))
+            area = r;
+        else
+            UnionRect(&area, &area, &r);
     }
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return false;
     // Have every window painted now: RDW_UPDATENOW makes the windows' own
     // thread paint them before the call returns.
     for (HWND window : windows)
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // Let every window finish painting: two equal captures in a row.
     std::vector<BYTE> shown, again;
     auto capture = [&](std::vector<BYTE>& pixels) {
@@ -81,12 +90,14 @@ bool SaveWindowsPicture(const std::vector<HWND>& windows, const std::wstring& na
         ReleaseDC(nullptr, screen);
     };
     capture(shown);
-    WaitUntil([&] {
-        capture(again);
-        const bool same = again == shown;
-        shown.swap(again);
-        return same;
-    }, 5000);
+    WaitUntil(
+        [&] {
+            capture(again);
+            const bool same = again == shown;
+            shown.swap(again);
+            return same;
+        },
+        5000);
     BITMAPFILEHEADER file = {};
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof(header);
@@ -156,9 +167,10 @@ void PrintDifference(const std::vector<std::wstring>& before, const std::vector<
     for (const std::wstring& line : removed) std::printf("  - %s\n", Narrow(line).c_str());
     std::printf("demo-driver: stayed (%zu):\n", stayed.size());
     for (const std::wstring& line : stayed) std::printf("  = %s\n", Narrow(line).c_str());
-    std::printf("demo-driver: by design, the file types (HKCR) are given back only on Windows older than Vista\n"
-                "             (this prefix reports a later version), and the maker's per-user \"folders\" key\n"
-                "             is not the product's to delete.\n");
+    std::printf(
+        "demo-driver: by design, the file types (HKCR) are given back only on Windows older than Vista\n"
+        "             (this prefix reports a later version), and the maker's per-user \"folders\" key\n"
+        "             is not the product's to delete.\n");
 }
 
 void UninstallSample(const std::wstring& uninstaller) {
@@ -208,9 +220,8 @@ void UninstallSample(const std::wstring& uninstaller) {
     DWORD code = 0;
     if (!process.WaitForExit(code)) Fail("the uninstaller did not end");
     std::printf("demo-driver: Close on the success page: exit code %lu\n", code);
-    const bool selfDeleted = WaitUntil([&] {
-        return !PathExists(InstallFolderOf(sample) + L"Uninstall.exe") && !PathExists(L"C:\\QVUninst.bat");
-    });
+    const bool selfDeleted = WaitUntil(
+        [&] { return !PathExists(InstallFolderOf(sample) + L"Uninstall.exe") && !PathExists(L"C:\\QVUninst.bat"); });
     WaitUntil([&] { return !PathExists(sample.installFolder); }, 5000);
     std::printf("demo-driver: Uninstall.exe and C:\\QVUninst.bat %s; install folder %s\n",
                 selfDeleted ? "deleted themselves" : "ARE STILL THERE",
