@@ -170,6 +170,10 @@ void CString::Truncate(int length) {
     }
 }
 
+void CString::MakeLower() {
+    if (length_ > 0) CharLowerBuffW(data_, static_cast<DWORD>(length_));
+}
+
 int CString::Find(wchar_t ch, int start) const {
     if (start < 0) start = 0;
     for (int i = start; i < length_; ++i)

@@ -45,6 +45,8 @@ public:
     void Empty();
     // Shortens the string to the given length (no effect when it is longer).
     void Truncate(int length);
+    // Lowercases the letters in place, by the system's rules.
+    void MakeLower();
 
     int Find(wchar_t ch, int start = 0) const;
     int Find(const wchar_t* text, int start = 0) const;

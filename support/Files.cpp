@@ -132,8 +132,7 @@ int CreateFolderPath(const wchar_t* folderPath) {
 
 CString MakeUniqueFileName(const wchar_t* extension, const wchar_t* folderPath, const wchar_t* prefix) {
     CString lowerExtension(extension);
-    if (!lowerExtension.IsEmpty())
-        CharLowerBuffW(const_cast<wchar_t*>(lowerExtension.GetString()), lowerExtension.GetLength());
+    lowerExtension.MakeLower();
     CString folder = (folderPath && folderPath[0]) ? CString(folderPath) : GetWorkFolder();
     if (folder.IsEmpty() || folder.GetAt(folder.GetLength() - 1) != L'\\') folder += L'\\';
     const wchar_t* namePrefix = (prefix && prefix[0]) ? prefix : L"inst";

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "support/Files.h"
+
 namespace qvtest {
 
 std::wstring FreshTestFolder(const std::wstring& name) {
@@ -93,6 +95,18 @@ std::vector<std::wstring> ListTree(const std::wstring& root) {
     ListInto(root, L"", entries);
     std::sort(entries.begin(), entries.end());
     return entries;
+}
+
+std::set<std::wstring> WorkFolderTempFiles() {
+    std::set<std::wstring> names;
+    const std::wstring folder = GetWorkFolder().GetString();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"inst*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.insert(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
 }
 
 std::wstring ParentOf(const std::wstring& path) {

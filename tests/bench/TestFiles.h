@@ -2,6 +2,7 @@
 // whole-file reads and writes, recursive clean-up and tree listings.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ bool MakeFolders(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 // Every file and folder below root, as paths relative to it, sorted.
 std::vector<std::wstring> ListTree(const std::wstring& root);
+
+// The names of the temporary files ("inst*.tmp") in the work folder.
+std::set<std::wstring> WorkFolderTempFiles();
 
 std::wstring ParentOf(const std::wstring& path);
 std::string Narrow(const std::wstring& text);

@@ -19,18 +19,6 @@ namespace {
 
 constexpr int PictureId = 1088;
 
-std::set<std::wstring> WorkFolderTempFiles() {
-    std::set<std::wstring> names;
-    const std::wstring folder = static_cast<const wchar_t*>(GetWorkFolder());
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"inst*.tmp").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do names.insert(data.cFileName);
-    while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 RECT RectInParent(HWND control) {
     RECT rect;
     GetWindowRect(control, &rect);
@@ -44,7 +32,7 @@ protected:
     void SetUp() override {
         savedScale_ = ScreenScale;
         ScreenScale = 1.0;
-        before_ = WorkFolderTempFiles();
+        before_ = qvtest::WorkFolderTempFiles();
         page_ = CreateWindowExW(0, L"#32770", L"Pictures", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr,
                                 nullptr, nullptr, nullptr);
         ASSERT_NE(page_, nullptr);
@@ -52,7 +40,7 @@ protected:
     void TearDown() override {
         if (page_) DestroyWindow(page_);
         ScreenScale = savedScale_;
-        EXPECT_EQ(before_, WorkFolderTempFiles()) << "a temporary file was left behind";
+        EXPECT_EQ(before_, qvtest::WorkFolderTempFiles()) << "a temporary file was left behind";
     }
 
     HWND AddStatic(const wchar_t* text, int x = 20, int y = 40, int width = 30, int height = 20) {

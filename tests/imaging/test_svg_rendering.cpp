@@ -16,20 +16,6 @@
 
 namespace {
 
-// The temporary files of the work folder ("inst*.tmp").
-std::set<std::wstring> WorkFolderTempFiles() {
-    std::set<std::wstring> names;
-    const std::wstring folder = static_cast<const wchar_t*>(GetWorkFolder());
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"inst*.tmp").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.insert(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 struct Packed {
     BITMAPINFOHEADER header{};
     std::vector<BYTE> pixels;
@@ -59,9 +45,9 @@ class SvgRenderingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(std::wstring(GetWorkFolder()).empty());
-        before_ = WorkFolderTempFiles();
+        before_ = qvtest::WorkFolderTempFiles();
     }
-    void TearDown() override { EXPECT_EQ(before_, WorkFolderTempFiles()) << "a temporary file was left behind"; }
+    void TearDown() override { EXPECT_EQ(before_, qvtest::WorkFolderTempFiles()) << "a temporary file was left behind"; }
 
     std::set<std::wstring> before_;
 };

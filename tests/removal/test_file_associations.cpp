@@ -105,18 +105,7 @@ protected:
     }
     // The sample installation's association part alone.
     void LayOut(const SampleAssociation& a) {
-        const std::wstring saved = L"SOFTWARE\\Quorvex\\" + std::wstring(Product) + L"\\Associations\\" + a.name;
-        const auto place = [&](const std::wstring& savedKey, const std::wstring& liveKey, const std::wstring& previous,
-                               const std::wstring& product, const std::optional<std::wstring>& live) {
-            SetRegString(HKEY_LOCAL_MACHINE, savedKey, L"", previous);
-            if (!a.productValueMissing) SetRegString(HKEY_LOCAL_MACHINE, savedKey, L"quorvex", product);
-            SetRegString(HKEY_CLASSES_ROOT, liveKey, L"", live ? *live : product);
-        };
-        place(saved, a.name, a.previous, a.product, a.live);
-        if (a.name[0] == L'.') return;
-        place(saved + L"\\shell\\open\\command", a.name + L"\\shell\\open\\command", a.previousCommand,
-              a.productCommand, a.liveCommand);
-        place(saved + L"\\DefaultIcon", a.name + L"\\DefaultIcon", a.previousIcon, a.productIcon, a.liveIcon);
+        LayOutSampleAssociation(L"SOFTWARE\\Quorvex\\" + std::wstring(Product), a);
     }
     static std::wstring Live(const std::wstring& key) {
         return GetRegString(HKEY_CLASSES_ROOT, key, L"").value_or(L"<missing>");

@@ -195,6 +195,21 @@ std::vector<std::wstring> ListedFilesOf(const SampleInstallation& sample) {
     return listed;
 }
 
+void LayOutSampleAssociation(const std::wstring& productKeyPath, const SampleAssociation& a) {
+    const std::wstring saved = productKeyPath + L"\\Associations\\" + a.name;
+    const auto place = [&](const std::wstring& savedKey, const std::wstring& liveKey, const std::wstring& previous,
+                           const std::wstring& product, const std::optional<std::wstring>& live) {
+        SetRegString(HKEY_LOCAL_MACHINE, savedKey, L"", previous);
+        if (!a.productValueMissing) SetRegString(HKEY_LOCAL_MACHINE, savedKey, L"quorvex", product);
+        SetRegString(HKEY_CLASSES_ROOT, liveKey, L"", live ? *live : product);
+    };
+    place(saved, a.name, a.previous, a.product, a.live);
+    if (a.name[0] == L'.') return;
+    place(saved + L"\\shell\\open\\command", a.name + L"\\shell\\open\\command", a.previousCommand, a.productCommand,
+          a.liveCommand);
+    place(saved + L"\\DefaultIcon", a.name + L"\\DefaultIcon", a.previousIcon, a.productIcon, a.liveIcon);
+}
+
 bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* error) {
     const std::wstring folder = InstallFolderOf(sample);
     if (!MakeFolders(sample.installFolder)) return Fail(error, L"cannot create " + sample.installFolder);
@@ -266,21 +281,7 @@ bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* er
     }
 
     // The saved associations and the live values the product set.
-    const std::wstring record = productKey + L"\\Associations";
-    for (const SampleAssociation& a : sample.associations) {
-        const std::wstring saved = record + L"\\" + a.name;
-        const auto place = [&](const std::wstring& savedKey, const std::wstring& liveKey, const std::wstring& previous,
-                               const std::wstring& product, const std::optional<std::wstring>& live) {
-            SetRegString(HKEY_LOCAL_MACHINE, savedKey, L"", previous);
-            if (!a.productValueMissing) SetRegString(HKEY_LOCAL_MACHINE, savedKey, L"quorvex", product);
-            SetRegString(HKEY_CLASSES_ROOT, liveKey, L"", live ? *live : product);
-        };
-        place(saved, a.name, a.previous, a.product, a.live);
-        if (a.name[0] == L'.') continue;
-        place(saved + L"\\shell\\open\\command", a.name + L"\\shell\\open\\command", a.previousCommand,
-              a.productCommand, a.liveCommand);
-        place(saved + L"\\DefaultIcon", a.name + L"\\DefaultIcon", a.previousIcon, a.productIcon, a.liveIcon);
-    }
+    for (const SampleAssociation& a : sample.associations) LayOutSampleAssociation(productKey, a);
 
     for (const std::wstring& version : sample.visualStudioVersions)
         if (!LayOutVisualStudio(sample, version, error)) return false;

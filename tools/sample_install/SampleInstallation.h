@@ -78,6 +78,10 @@ struct SampleInstallation {
     };
 };
 
+// Writes one entry of the saved "Associations" record under the product's
+// key (SOFTWARE\Quorvex\<key>) and the live values under the classes root.
+void LayOutSampleAssociation(const std::wstring& productKeyPath, const SampleAssociation& association);
+
 // Creates everything; false with a reason when a step fails.
 bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* error = nullptr);
 // Removes every file, folder and key that the layout may have created.
