@@ -47,6 +47,7 @@ void ExpandControlText(HWND dialog, int controlId) {
     HWND control = GetDlgItem(dialog, controlId);
     if (!control) return;
     wchar_t buffer[512];
+    buffer[0] = L'\0';
     GetWindowTextW(control, buffer, 512);
     CString text(buffer);
     ExpandMacros(text);

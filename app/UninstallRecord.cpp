@@ -79,7 +79,11 @@ void ReadListedFiles(const CString& productKey, CStringList& files) {
             const LONG result = RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type,
                                               reinterpret_cast<BYTE*>(data), &dataLength);
             if (result == ERROR_NO_MORE_ITEMS) break;
-            if (result != ERROR_SUCCESS) continue;  // changed under us: skip it
+            // A value that grew after the buffers were sized is skipped; any
+            // other error (the key deleted meanwhile) would repeat for every
+            // index, so it ends the list.
+            if (result == ERROR_MORE_DATA) continue;
+            if (result != ERROR_SUCCESS) break;
             if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
             const DWORD chars = dataLength / sizeof(wchar_t);
             data[chars] = L'\0';

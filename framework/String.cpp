@@ -14,8 +14,6 @@ int TextLength(const wchar_t* text) { return text ? lstrlenW(text) : 0; }
 
 }  // namespace
 
-CString::CString() = default;
-
 CString::CString(const wchar_t* text) { Append(text, TextLength(text)); }
 
 CString::CString(const wchar_t* text, int length) { Append(text, length); }

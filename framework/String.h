@@ -10,7 +10,7 @@
 
 class CString {
 public:
-    CString();
+    CString() = default;
     CString(const wchar_t* text);  // NOLINT: implicit on purpose, like the framework's
     CString(const wchar_t* text, int length);
     CString(const CString& other);

@@ -15,6 +15,27 @@ constexpr int ListedPathLimit = 252;
 constexpr int ProgressBarId = 1016;
 const wchar_t PreviewParentMarker[] = L"Temporary Preview Files";
 
+// True when a component of the path is "." or "..": such a path leads the
+// folder walk to folders that nothing listed lies in.
+bool HasDotComponent(const wchar_t* path) {
+    const wchar_t* start = path;
+    for (const wchar_t* c = path;; ++c) {
+        if (*c != L'\\' && *c != L'\0') continue;
+        const int length = static_cast<int>(c - start);
+        if ((length == 1 && start[0] == L'.') || (length == 2 && start[0] == L'.' && start[1] == L'.')) return true;
+        if (*c == L'\0') return false;
+        start = c + 1;
+    }
+}
+
+// Junctions and symbolic links are never entered: one planted in the
+// preview folder would lead the deletions into the folder it points to.
+bool IsPlainFolder(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // A listed entry is removed only when it is a full path within the limit
 // ("X:\..." or "\\server\share\..."), holds no wildcard and does not name a
 // folder. A relative path would be taken against the current directory,
@@ -30,6 +51,7 @@ bool IsRemovableListedPath(const CString& path) {
     if (!driveAbsolute && !network) return false;
     for (int i = network ? 4 : 0; i < length; ++i)
         if (text[i] == L'*' || text[i] == L'?') return false;
+    if (HasDotComponent(text)) return false;
     return !IsExistingFolder(path);
 }
 
@@ -76,7 +98,7 @@ void EmptyPreviewSubfolder(const wchar_t* subfolder, const wchar_t* pattern) {
     const int subfolderLength = lstrlenW(subfolder);
     do {
         if (found.cFileName[0] == L'\0' || found.cFileName[0] == L'.') continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
         if (subfolderLength + 1 + lstrlenW(found.cFileName) >= PathBufferChars) continue;
         wchar_t file[PathBufferChars];
         wsprintfW(file, L"%s\\%s", subfolder, found.cFileName);
@@ -143,7 +165,7 @@ void RemovePreviewFiles(HWND page) {
     if (preview.IsEmpty() || !FolderExists(preview)) return;
     // The search pattern "<folder>\c\*.*" must fit the path buffer.
     if (preview.GetLength() + 6 >= PathBufferChars) return;
-    if (!IsPreviewFolderBelowRoot(preview)) return;
+    if (!IsPreviewFolderBelowRoot(preview) || !IsPlainFolder(preview)) return;
 
     int done = 0;
     for (wchar_t c = L'0'; c <= L'Z'; ++c) {
@@ -152,15 +174,20 @@ void RemovePreviewFiles(HWND page) {
         wchar_t pattern[PathBufferChars];
         wsprintfW(subfolder, L"%s\\%c", preview.GetString(), c);
         wsprintfW(pattern, L"%s\\%c\\*.*", preview.GetString(), c);
-        EmptyPreviewSubfolder(subfolder, pattern);
+        const bool plain = IsPlainFolder(subfolder);
+        if (plain) EmptyPreviewSubfolder(subfolder, pattern);
         done += 30;
         SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(70 + done / 37), 0);
-        SetFileAttributesW(subfolder, FILE_ATTRIBUTE_NORMAL);
-        RemoveDirectoryW(subfolder);
+        if (plain) {
+            SetFileAttributesW(subfolder, FILE_ATTRIBUTE_NORMAL);
+            RemoveDirectoryW(subfolder);
+        }
     }
     RemoveDirectoryW(preview);
 
     const int lastSlash = preview.ReverseFind(L'\\');
-    if (lastSlash > 0 && lstrcmpW(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
+    // A parent of fewer than four characters is a drive ("X:" would even name
+    // that drive's current directory), which is never removed.
+    if (lastSlash >= 4 && lstrcmpW(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
         RemoveDirectoryW(preview.Left(lastSlash));
 }

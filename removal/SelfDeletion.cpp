@@ -61,13 +61,22 @@ void StartSelfDeletion() {
     }
     char exeFolder[ModulePathChars];
     lstrcpynA(exeFolder, exePath, ModulePathChars);
-    if (char* lastSlash = strrchr(exeFolder, '\\')) *lastSlash = '\0';
+    // Walked by characters: in a double-byte code page the second byte of a
+    // character may have the value of "\".
+    char* lastSlash = nullptr;
+    for (char* c = exeFolder; *c; c = CharNextA(c))
+        if (*c == '\\') lastSlash = c;
+    if (lastSlash) *lastSlash = '\0';
 
     char text[BatchTextBytes + 24];  // wsprintfA writes at most 1024 characters
     const int textLength = wsprintfA(text, BatchFormat, exePath, exePath, exeFolder, BatchPath);
     DWORD written = 0;
     WriteFile(batch.Get(), text, static_cast<DWORD>(textLength), &written, nullptr);
     batch.Reset();
+
+    // "del" cannot delete a read-only file, and the batch would then repeat
+    // forever.
+    SetFileAttributesA(exePath, FILE_ATTRIBUTE_NORMAL);
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);

@@ -65,28 +65,51 @@ int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
     return 1;
 }
 
-int DeleteRegistryTree(HKEY root, const wchar_t* keyPath) {
+namespace {
+
+// Registry keys nest at most 512 levels deep.
+constexpr int MaximumKeyDepth = 512;
+
+// A registry link (a key made with REG_OPTION_CREATE_LINK) holds its target
+// in the value "SymbolicLinkValue" of type REG_LINK.
+bool IsRegistryLink(HKEY key) {
+    DWORD type = REG_NONE;
+    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
     CRegistryKey key;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_ALL_ACCESS | View, key.Receive()) == ERROR_SUCCESS) {
+    // Opened as the link itself, never as what a link points to: following
+    // one would empty and delete keys that are not the product's, or recurse
+    // without end through a link back to an ancestor. A link is left alone.
+    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS | View, key.Receive()) ==
+        ERROR_SUCCESS) {
+        if (IsRegistryLink(key.Get())) return;
         // Each child is gone before the next request, so index 0 always names
         // the next remaining one. A child that survives its deletion (no
-        // rights) would come back at index 0 forever: stop there instead.
+        // rights, or a link) would come back at index 0 forever: stop there.
         wchar_t previous[256] = L"";
-        for (;;) {
+        while (depth < MaximumKeyDepth) {
             wchar_t child[256];
             DWORD length = 256;
-            if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
+            if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
             if (previous[0] != L'\0' && lstrcmpW(previous, child) == 0) break;
             lstrcpynW(previous, child, 256);
             CString childPath(keyPath);
             childPath += L"\\";
             childPath += child;
-            DeleteRegistryTree(root, childPath);
+            DeleteKeyTree(root, childPath, depth + 1);
         }
         key.Reset();
     }
     DeleteKeyInView(root, keyPath);
+}
+
+}  // namespace
+
+int DeleteRegistryTree(HKEY root, const wchar_t* keyPath) {
+    DeleteKeyTree(root, keyPath, 0);
     return 1;
 }

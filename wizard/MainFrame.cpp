@@ -54,6 +54,9 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return OnCreateMainFrame(wParam, lParam);
         case WM_ERASEBKGND:
             return 1;
+        case WM_CLOSE:
+            OnCloseRequest();
+            return 0;
         case UM_MAINTENANCE:
             OnMaintenance();
             return 0;
@@ -75,6 +78,16 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             return CFrameWnd::WindowProc(message, wParam, lParam);
     }
+}
+
+// The wizard ends only through its pages. A close request from outside
+// (another program, Alt+F4 between two pages) goes to the page that is open,
+// which answers it as its own close box does; destroying this window would
+// take the open page with it, in the middle of a removal perhaps, and skip
+// the success page and the self-deletion.
+void CMainFrame::OnCloseRequest() {
+    HWND page = GetLastActivePopup(m_hWnd);
+    if (page && page != m_hWnd) PostMessageW(page, WM_CLOSE, 0, 0);
 }
 
 int CMainFrame::OnCreateMainFrame(WPARAM wParam, LPARAM lParam) {

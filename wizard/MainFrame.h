@@ -44,6 +44,7 @@ private:
     void OnSuccess();
     void OnFailure();
     void OnCloseWizard();
+    void OnCloseRequest();
     // After page 101 or 102 was left with Next: page 102 while an
     // application runs, else the removal page or the repair launch.
     void ContinueAfterChoice();

@@ -85,15 +85,23 @@ int BrowseForRepairProgram(HWND page, CString& program) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = fileName;
     dialog.nMaxFile = FileNameChars;
-    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    // The current folder stays where it is: a folder the user browsed into
+    // would otherwise be held open and could not be removed.
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
     // The dialog's library is loaded only when the dialog is needed: it
     // brings the printing libraries along, which every start would pay for.
     using GetOpenFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
-    HMODULE library = LoadLibraryW(L"comdlg32.dll");
+    // Loaded by its full path from the system folder, never from the
+    // program's own folder.
+    wchar_t libraryPath[MAX_PATH];
+    const UINT systemLength = GetSystemDirectoryW(libraryPath, MAX_PATH - 16);
+    if (systemLength == 0 || systemLength >= MAX_PATH - 16) return 0;
+    lstrcatW(libraryPath, L"\\comdlg32.dll");
+    // It stays loaded: work the dialog started may still run in it.
+    HMODULE library = LoadLibraryW(libraryPath);
     const FARPROC found = library ? GetProcAddress(library, "GetOpenFileNameW") : nullptr;
     const auto getOpenFileName = reinterpret_cast<GetOpenFileNameFunction>(reinterpret_cast<void (*)()>(found));
     const BOOL chosen = getOpenFileName && getOpenFileName(&dialog);
-    if (library) FreeLibrary(library);
     if (!chosen) return 0;
     fileName[FileNameChars - 1] = L'\0';
     program = fileName;

@@ -203,6 +203,18 @@ TEST_F(FileRemovalTest, BadEntriesDeleteNothing) {
     EXPECT_TRUE(IsFolder(root_ + L"\\Wild"));
 }
 
+TEST_F(FileRemovalTest, DotComponentsDeleteNothing) {
+    // "." and ".." would lead the folder walk to folders that nothing listed
+    // lies in; such entries are left alone.
+    const std::wstring empty = root_ + L"\\Unrelated Empty";
+    ASSERT_TRUE(MakeFolders(empty));
+    AddSentinel(root_ + L"\\Other\\kept.txt");
+    RecordScope::SetFiles({root_ + L"\\Other\\..\\Unrelated Empty\\x.txt", root_ + L"\\.\\Other\\kept.txt",
+                           root_ + L"\\Other\\.\\kept.txt"});
+    RemoveInstalledFiles();
+    EXPECT_TRUE(IsFolder(empty)) << "an empty folder that nothing listed lies in stays";
+}
+
 TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {
     const std::wstring file = Listed(L"Busy\\Deep\\held.dll");
     const std::wstring other = Listed(L"Free\\free.dll");

@@ -148,4 +148,44 @@ TEST_F(PreviewFilesTest, PathLimits) {
     EXPECT_FALSE(PathExists(fits));
 }
 
+TEST_F(PreviewFilesTest, LinksAreNeverEntered) {
+    // A subfolder, or the preview folder itself, replaced by a link to
+    // another folder: the folder linked to keeps its files.
+    const std::wstring target = root_ + L"\\System Files";
+    AddSentinel(target + L"\\kernel.dll");
+    const std::wstring preview = root_ + L"\\GlyphSmith\\Temporary Preview Files";
+    Write(preview + L"\\A\\own.png");
+    MakeFolders(preview);
+    if (!CreateSymbolicLinkW((preview + L"\\0").c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+        GTEST_SKIP() << "this Wine cannot make a folder link (error " << GetLastError() << ")";
+    ASSERT_NE(0u, GetFileAttributesW((preview + L"\\0").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    Run(preview);
+    EXPECT_FALSE(PathExists(preview + L"\\A\\own.png")) << "the real subfolders are still emptied";
+    EXPECT_EQ(AllSubfolderPositions(), window_.Positions());
+
+    const std::wstring linkedPreview = root_ + L"\\Linked Preview";
+    ASSERT_TRUE(CreateSymbolicLinkW(linkedPreview.c_str(), root_.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
+    AddSentinel(root_ + L"\\B\\kept.txt");
+    Run(linkedPreview);
+    EXPECT_TRUE(PathExists(root_ + L"\\B\\kept.txt"));
+    RemoveDirectoryW(linkedPreview.c_str());
+    RemoveDirectoryW((preview + L"\\0").c_str());
+}
+
+TEST_F(PreviewFilesTest, PreviewFolderBelowTheDriveRootLeavesTheCurrentFolder) {
+    // For X:\Temporary Preview Files the containing folder is the drive
+    // itself; "X:" must not be taken for it, as it names the current folder.
+    const std::wstring preview = L"C:\\Temporary Preview Files";
+    if (PathExists(preview)) GTEST_SKIP() << "the prefix already has " << Narrow(preview);
+    const std::wstring current = root_ + L"\\Current";
+    ASSERT_TRUE(MakeFolders(current));
+    Write(preview + L"\\0\\a.png");
+    ASSERT_TRUE(SetCurrentDirectoryW(current.c_str()));
+    Run(preview);
+    SetCurrentDirectoryW(L"C:\\");
+    EXPECT_FALSE(PathExists(preview));
+    EXPECT_TRUE(IsFolder(current)) << "the empty current folder stays";
+    RemoveTree(preview);
+}
+
 }  // namespace

@@ -204,4 +204,14 @@ TEST_F(SelfDeletionTest, FolderWithAUsersDocumentStays) {
     EXPECT_EQ(bytes, ReadFileBytes(document));
 }
 
+TEST_F(SelfDeletionTest, ReadOnlyProgramIsDeletedToo) {
+    // "del" refuses a read-only file; the batch would repeat for ever.
+    ASSERT_TRUE(SetFileAttributesW(exe_.c_str(), FILE_ATTRIBUTE_READONLY));
+    StartAndHold();
+    ReleaseAndWaitForExit();
+    EXPECT_TRUE(WaitUntil([this] { return !PathExists(exe_); }, GoneWaitMs));
+    EXPECT_TRUE(WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs));
+    EXPECT_FALSE(PathExists(folder_));
+}
+
 }  // namespace

@@ -226,6 +226,24 @@ TEST_F(WizardRun, TheMainWindowIsAnOutOfSightOwnerOfThePages) {
     EXPECT_FALSE(IsWindowEnabled(frame));
 }
 
+TEST_F(WizardRun, ACloseRequestToTheMainWindowGoesToTheOpenPage) {
+    // Closing the hidden main window from outside must not take the open
+    // page with it: page 101 answers the request like its close box, by
+    // asking whether to quit.
+    StartUninstaller();
+    HWND choice = WaitForPage(uninstaller, 101);
+    ASSERT_NE(choice, nullptr);
+    HWND frame = GetWindow(choice, GW_OWNER);
+    ASSERT_NE(frame, nullptr);
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    HWND confirm = WaitForPage(uninstaller, 106);
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_TRUE(IsWindow(frame));
+    EXPECT_TRUE(IsWindow(choice));
+    ProcessDriver::PressButton(confirm, IDOK);
+    EXPECT_EQ(WaitForExitCode(), 0u);
+}
+
 class ExitConfirmation : public WizardRun {
 protected:
     // Cancel on the page opens page 106 at its template place on the page.
