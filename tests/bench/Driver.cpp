@@ -1,5 +1,7 @@
 #include "bench/Driver.h"
 
+#include "bench/ScreenCapture.h"
+
 #include <algorithm>
 
 namespace qvtest {
@@ -41,29 +43,6 @@ std::wstring ControlText(HWND dialog, int controlId) {
 
 namespace {
 
-// The pixels of a w x h area drawn by `paint` into a 32-bit bitmap.
-template <typename Paint>
-std::vector<DWORD> Pixels(int w, int h, Paint paint) {
-    std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
-    BITMAPINFO header = {};
-    header.bmiHeader.biSize = sizeof(header.bmiHeader);
-    header.bmiHeader.biWidth = w;
-    header.bmiHeader.biHeight = -h;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(nullptr);
-    HBITMAP section = CreateDIBSection(memory, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, section);
-    paint(memory);
-    GdiFlush();
-    std::copy(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + pixels.size(), pixels.begin());
-    SelectObject(memory, old);
-    DeleteObject(section);
-    DeleteDC(memory);
-    return pixels;
-}
-
 // Whether the icon control of another process shows the given system icon.
 // Icon handles of another process cannot be inspected, so the control's
 // pixels on screen are compared with the system icon drawn on the same
@@ -75,27 +54,12 @@ bool ShowsSystemIcon(HWND control, LPCWSTR systemIcon) {
     if (w <= 0 || h <= 0) return false;
     POINT origin = {0, 0};
     ClientToScreen(control, &origin);
-    auto capture = [&] {
-        return Pixels(w, h, [&](HDC memory) {
-            HDC screen = GetDC(nullptr);
-            BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
-            ReleaseDC(nullptr, screen);
-        });
-    };
-    // The box may not have painted yet: wait until two captures agree and
-    // show more than one colour.
-    std::vector<DWORD> shown = capture();
-    WaitUntil(
-        [&] {
-            std::vector<DWORD> again = capture();
-            const bool settled = again == shown &&
-                                 std::any_of(again.begin(), again.end(), [&](DWORD p) { return p != again[0]; });
-            shown = std::move(again);
-            return settled;
-        },
-        5000);
+    // The box may not have painted yet: wait until it shows its icon.
+    const RECT onScreen = {origin.x, origin.y, origin.x + w, origin.y + h};
+    const std::vector<DWORD> shown = CaptureSettledScreen(onScreen, true);
+    if (shown.empty()) return false;
     const DWORD background = shown[0];
-    const std::vector<DWORD> expected = Pixels(w, h, [&](HDC memory) {
+    const std::vector<DWORD> expected = DrawnPixels(w, h, [&](HDC memory) {
         HBRUSH brush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
         RECT all = {0, 0, w, h};
         FillRect(memory, &all, brush);

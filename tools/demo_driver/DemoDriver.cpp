@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/Driver.h"
+#include "bench/ScreenCapture.h"
 #include "bench/TestFiles.h"
 #include "tools/sample_install/SampleInstallation.h"
 #include "wizard/BrokenResources.h"
@@ -48,7 +49,7 @@ void Fail(const char* text) {
     ++g_failures;
 }
 
-// The screen area of the windows, united, as a 24-bit BMP file.
+// The screen area of the windows, united, as a BMP file.
 bool SaveWindowsPicture(const std::vector<HWND>& windows, const std::wstring& name) {
     RECT area = {0, 0, 0, 0};
     for (HWND window : windows) {
@@ -67,52 +68,8 @@ bool SaveWindowsPicture(const std::vector<HWND>& windows, const std::wstring& na
         RedrawWindow(window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // Let every window finish painting: two equal captures in a row.
-    std::vector<BYTE> shown, again;
-    auto capture = [&](std::vector<BYTE>& pixels) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        void* bits = nullptr;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, section);
-        BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
-        GdiFlush();
-        const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~static_cast<size_t>(3);
-        pixels.assign(static_cast<BYTE*>(bits), static_cast<BYTE*>(bits) + stride * h);
-        SelectObject(memory, old);
-        DeleteObject(section);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    };
-    capture(shown);
-    WaitUntil(
-        [&] {
-            capture(again);
-            const bool same = again == shown;
-            shown.swap(again);
-            return same;
-        },
-        5000);
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof(header);
-    header.biWidth = w;
-    header.biHeight = h;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + shown.size());
-    std::string bytes(reinterpret_cast<char*>(&file), sizeof(file));
-    bytes.append(reinterpret_cast<char*>(&header), sizeof(header));
-    bytes.append(shown.begin(), shown.end());
-    const std::wstring path = g_pictureFolder + L"\\" + name + L".bmp";
-    const bool written = WriteFileBytes(path, bytes);
+    const std::vector<DWORD> shown = CaptureSettledScreen(area);
+    const bool written = SaveBmp(g_pictureFolder + L"\\" + name + L".bmp", w, h, shown);
     std::printf("demo-driver: picture %s.bmp (%d x %d)\n", Narrow(name).c_str(), w, h);
     return written;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/UninstallRecord.h"
+#include "bench/ScreenCapture.h"
 #include "tools/page_gallery/GalleryPages.h"
 #include "wizard/PageLook.h"
 #include "wizard/ScreenResources.h"
@@ -34,37 +35,7 @@ void PumpUntilIdle() {
 bool SaveWindowPicture(HWND window, const std::wstring& path) {
     RECT rect;
     GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    const DWORD imageSize = static_cast<DWORD>(width) * height * 4;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + imageSize;
-    bool saved = false;
-    if (FILE* out = _wfopen(path.c_str(), L"wb")) {
-        saved = fwrite(&file, sizeof(file), 1, out) == 1 && fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
-                fwrite(bits, imageSize, 1, out) == 1;
-        fclose(out);
-    }
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return saved;
+    return qvtest::SaveBmp(path, rect.right - rect.left, rect.bottom - rect.top, qvtest::CaptureScreen(rect));
 }
 
 HWND OpenPage(int templateId, HWND owner) {
