@@ -98,7 +98,7 @@ TEST_F(RecordTest, EmptyProductKeyUsesTheMakersKey) {
     EXPECT_STREQ(L"", UninstallRecord.ProductKey);
     EXPECT_STREQ(L"C:\\Maker\\", UninstallRecord.InstallFolder);
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", 0, KEY_ALL_ACCESS, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key));
     RegDeleteValueW(key, L"InstallDir");
     RegCloseKey(key);
     if (saved) SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", L"InstallDir", *saved);
@@ -115,7 +115,7 @@ TEST_F(RecordTest, FilesInEnumerationOrderThenThreeFixedEntries) {
     // The registry's own enumeration order, whatever it is.
     std::vector<std::wstring> expected;
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, files.c_str(), 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, files.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key));
     for (DWORD i = 0;; ++i) {
         wchar_t name[80], data[300];
         DWORD nameLength = 80, bytes = sizeof(data);
@@ -140,7 +140,7 @@ TEST_F(RecordTest, EmptyOrMissingFilesKeyGivesTheFixedEntriesOnly) {
 
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(ProductPath) + L"\\Files").c_str(), 0,
-                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+                                             nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr));
     RegCloseKey(key);
     ASSERT_EQ(1, ReadUninstallRecord());
     const std::vector<std::wstring> expected = {L"C:\\Apps\\QvTest\\uninstall.ini", L"C:\\Apps\\QvTest\\MediaFiles.qvd",

@@ -118,21 +118,28 @@ bool ProcessDriver::Start(const std::wstring& exePath, const std::wstring& curre
     return true;
 }
 
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && (!search->visibleOnly || IsWindowVisible(window)))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> ProcessDriver::TopLevelWindows(bool visibleOnly) const {
-    struct Search {
-        DWORD processId;
-        bool visibleOnly;
-        std::vector<HWND> found;
-    } search{processId_, visibleOnly, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && (!s->visibleOnly || IsWindowVisible(window))) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId_, visibleOnly, {}};
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

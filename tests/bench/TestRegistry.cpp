@@ -2,6 +2,11 @@
 
 namespace qvtest {
 
+bool HasSeparate32BitView() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 bool SetRegValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
                  DWORD bytes, REGSAM view) {
     HKEY handle = nullptr;

@@ -10,6 +10,15 @@
 
 namespace qvtest {
 
+// The process's own registry view: what a program of this build's bitness
+// reaches without a view flag.
+constexpr REGSAM OwnView = 0;
+
+// True in a 32-bit process on 64-bit Windows: its own view of
+// HKLM\SOFTWARE is the Wow6432Node branch, apart from the 64-bit view. In
+// a 64-bit process the two views are one.
+bool HasSeparate32BitView();
+
 bool SetRegString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                   REGSAM view = KEY_WOW64_64KEY);
 // Stores raw bytes with the given type (for values without terminators,

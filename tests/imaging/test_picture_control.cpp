@@ -76,29 +76,6 @@ TEST_F(PictureControlTest, TakesOverTheControlAndSizesItToThePicture) {
     EXPECT_EQ(AttachPictureControl(page_, 4242), nullptr);
 }
 
-TEST_F(PictureControlTest, SizesAtEveryScale) {
-    const struct {
-        double scale;
-        const wchar_t* text;
-        int width, height;
-    } cases[] = {
-        {1.0, L"IMAGE|ok|1", 24, 25},          {1.25, L"IMAGE|ok|1", 30, 31},
-        {1.5, L"IMAGE|up|1", 36, 37},          {2.0, L"IMAGE|up|1", 48, 49},
-        {1.0, L"IMAGE|ok_large|1", 48, 49},    {1.25, L"IMAGE|err_large|1", 60, 61},
-        {1.5, L"IMAGE|question|1", 72, 73},    {2.0, L"IMAGE|question|1", 96, 97},
-    };
-    for (const auto& c : cases) {
-        ScreenScale = c.scale;
-        HWND control = AddStatic(c.text, 10, 31);
-        ASSERT_NE(AttachPictureControl(page_, PictureId), nullptr);
-        const RECT rect = RectInParent(control);
-        EXPECT_EQ(rect.top, 31) << "an odd top edge stays";
-        EXPECT_EQ(rect.right - rect.left, c.width) << qvtest::Narrow(c.text) << " at " << c.scale;
-        EXPECT_EQ(rect.bottom - rect.top, c.height) << qvtest::Narrow(c.text) << " at " << c.scale;
-        DestroyWindow(control);
-    }
-}
-
 TEST_F(PictureControlTest, PaintsThePictureFromTheTopLeftCorner) {
     HWND control = AddStatic(L"IMAGE|frames|1");
     CQvPicture* picture = AttachPictureControl(page_, PictureId);

@@ -12,6 +12,10 @@ namespace qvtest {
 namespace {
 
 const wchar_t ClassesRoot[] = L"Software\\Classes\\";
+// The stand-in registers itself the way a program of this build's bitness
+// does, in the process's own registry view (OwnView), with a type library for
+// its own platform: a 32-bit client finds proxies only there.
+constexpr SYSKIND OwnSysKind = sizeof(void*) == 4 ? SYS_WIN32 : SYS_WIN64;
 const wchar_t DevenvConfigKey[] = L"Software\\QvTest\\FakeDevenv";
 
 std::wstring GuidText(const GUID& guid) {
@@ -25,7 +29,7 @@ std::wstring GuidText(const GUID& guid) {
 // proxies that forward the IDispatch calls.
 bool WriteTypeLibrary(const std::wstring& path, std::wstring& error) {
     ICreateTypeLib2* library = nullptr;
-    HRESULT result = CreateTypeLib2(SYS_WIN64, path.c_str(), &library);
+    HRESULT result = CreateTypeLib2(OwnSysKind, path.c_str(), &library);
     if (FAILED(result)) {
         error = L"CreateTypeLib2 failed";
         return false;
@@ -72,9 +76,9 @@ bool WriteTypeLibrary(const std::wstring& path, std::wstring& error) {
 }
 
 void DeleteInterfaceKeys() {
-    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"Interface\\" + GuidText(IID_DTE));
-    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"Interface\\" + GuidText(IID_CommandBars));
-    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"TypeLib\\" + GuidText(LIBID_FakeDte));
+    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"Interface\\" + GuidText(IID_DTE), OwnView);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"Interface\\" + GuidText(IID_CommandBars), OwnView);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"TypeLib\\" + GuidText(LIBID_FakeDte), OwnView);
 }
 
 // Deletes a log file, waiting while a stand-in that has just written its
@@ -126,9 +130,9 @@ FakeAutomation::FakeAutomation(const std::vector<std::wstring>& versions, const 
         }
         const std::wstring progId = L"VisualStudio.DTE." + version;
         const std::wstring classKey = std::wstring(ClassesRoot) + L"CLSID\\" + GuidText(clsid);
-        SetRegString(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + progId + L"\\CLSID", L"", GuidText(clsid));
-        SetRegString(HKEY_LOCAL_MACHINE, classKey + L"\\LocalServer32", L"", L"\"" + server + L"\" " + version);
-        SetRegString(HKEY_LOCAL_MACHINE, classKey + L"\\ProgID", L"", progId);
+        SetRegString(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + progId + L"\\CLSID", L"", GuidText(clsid), OwnView);
+        SetRegString(HKEY_LOCAL_MACHINE, classKey + L"\\LocalServer32", L"", L"\"" + server + L"\" " + version, OwnView);
+        SetRegString(HKEY_LOCAL_MACHINE, classKey + L"\\ProgID", L"", progId, OwnView);
     }
     Configure(FakeDteConfig());
     registered_ = true;
@@ -139,10 +143,10 @@ FakeAutomation::~FakeAutomation() {
     for (const std::wstring& version : versions_) {
         CLSID clsid;
         if (!FakeDteClassOf(version, clsid)) continue;
-        DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"VisualStudio.DTE." + version);
-        DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"CLSID\\" + GuidText(clsid));
+        DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"VisualStudio.DTE." + version, OwnView);
+        DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"CLSID\\" + GuidText(clsid), OwnView);
     }
-    UnRegisterTypeLib(LIBID_FakeDte, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+    UnRegisterTypeLib(LIBID_FakeDte, 1, 0, LOCALE_NEUTRAL, OwnSysKind);
     DeleteInterfaceKeys();
     DeleteRegTree(HKEY_CURRENT_USER, FakeDteConfigKey);
     DeleteFileW(typeLibPath_.c_str());
@@ -163,7 +167,7 @@ void FakeAutomation::Configure(const FakeDteConfig& config) {
 }
 
 void FakeAutomation::UnregisterProgId(const std::wstring& version) {
-    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"VisualStudio.DTE." + version);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"VisualStudio.DTE." + version, OwnView);
 }
 
 std::vector<std::string> FakeAutomation::Log() const { return SplitLines(ReadFileBytes(logPath_)); }

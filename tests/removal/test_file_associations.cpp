@@ -101,6 +101,7 @@ protected:
 
     void Cleanup() {
         DeleteRegTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\" + std::wstring(Product));
+        DeleteRegTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\" + std::wstring(Product), OwnView);
         for (const SampleAssociation& a : sample_.associations) DeleteRegTree(HKEY_CLASSES_ROOT, a.name);
     }
     // The sample installation's association part alone.
@@ -160,6 +161,24 @@ TEST_F(QV_SUITE, RestoresOnlyWhereTheProductsValueIsStillLive) {
     EXPECT_EQ(expected, LiveValues());
     if (!notifications.Registered()) GTEST_SKIP() << "Wine refused SHChangeNotifyRegister";
     EXPECT_EQ(1, notifications.Count());
+}
+
+// A 32-bit process on 64-bit Windows walks the record's Wow6432Node copy:
+// an entry named only in the 64-bit view is not restored, although its
+// values are read from there.
+TEST_F(QV_SUITE, TheWalkListsTheEntriesOfTheProcesssOwnView) {
+    if (!HasSeparate32BitView()) GTEST_SKIP() << "a 64-bit process has one registry view";
+    if (!IsXpBuild) GTEST_SKIP() << "the restore runs only before Windows Vista";
+    const std::wstring record = L"SOFTWARE\\Quorvex\\" + std::wstring(Product) + L"\\Associations\\";
+    const SampleAssociation& hidden = sample_.associations[1];
+    const SampleAssociation& walked = sample_.associations[5];
+    ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, record + hidden.name, OwnView));
+    DeleteRegTree(HKEY_LOCAL_MACHINE, record + hidden.name, OwnView);
+    ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, record + hidden.name));
+    const std::wstring hiddenBefore = Live(hidden.name);
+    RestoreFileAssociations();
+    EXPECT_EQ(hiddenBefore, Live(hidden.name));
+    EXPECT_EQ(walked.previous, Live(walked.name));
 }
 
 TEST_F(QV_SUITE, MissingOrEmptyRecordStillNotifiesOnce) {

@@ -9,6 +9,7 @@
 
 #include "FakeVisualStudio.h"
 #include "app/UninstallRecord.h"
+#include "app/VersionProbes.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "removal/VisualStudioAddin.h"
@@ -156,6 +157,23 @@ TEST_F(VisualStudioTest, DetectionThroughTheWow6432NodeKey) {
     EXPECT_EQ(0, IsVisualStudioInstalled(L"9.0"));
     UninstallRecord.Is64BitWindows = 0;
     EXPECT_EQ(1, IsVisualStudioInstalled(L"9.0"));
+}
+
+// Wine presents 64-bit Windows to both builds. Visual Studio is a 32-bit
+// program and registers in the 32-bit view: what its installer writes there
+// is what the detection finds, and a same-named key of the 64-bit view alone
+// does not count.
+TEST_F(VisualStudioTest, The64BitProbeLeadsTheDetectionToThe32BitView) {
+    UninstallRecord.Is64BitWindows = 0;
+    RunVersionProbes();
+    EXPECT_EQ(1, UninstallRecord.Is64BitWindows);
+    const std::wstring plain = L"SOFTWARE\\Microsoft\\VisualStudio\\9.0";
+    DeleteRegTree(HKEY_LOCAL_MACHINE, VisualStudioDetectionKey(L"9.0"));
+    DeleteRegTree(HKEY_LOCAL_MACHINE, plain, KEY_WOW64_32KEY);
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, plain, L"InstallDir", Folder(L"9.0"), KEY_WOW64_64KEY));
+    EXPECT_EQ(0, IsVisualStudioInstalled(L"9.0")) << "the 64-bit view's key alone";
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, plain, L"InstallDir", Folder(L"9.0"), KEY_WOW64_32KEY));
+    EXPECT_EQ(1, IsVisualStudioInstalled(L"9.0")) << "registered by a 32-bit installer";
 }
 
 TEST_F(VisualStudioTest, AnyVersion) {

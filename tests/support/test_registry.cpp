@@ -137,18 +137,41 @@ TEST_F(RegistryTest, DeleteTreeRemovesNestedKeysAndOnlyThem) {
     EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, root.c_str())) << "a missing key is success";
 }
 
-TEST_F(RegistryTest, WritesLandInThe64BitView) {
-    const wchar_t key[] = L"SOFTWARE\\QvTest\\View";
-    EXPECT_NE(0, WriteRegistryString(HKEY_LOCAL_MACHINE, key, L"where", L"64"));
-    EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, key, L"where", KEY_WOW64_64KEY));
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\View", KEY_WOW64_64KEY));
-    // The 32-bit view is reached only through the Wow6432Node branch by name.
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\View", L"where", L"32"));
+// Every operation reaches the native key that its path names and leaves the
+// same-named key of the 32-bit view (under Wow6432Node) alone; the 32-bit
+// view is reached only through that branch by name. In a 32-bit process on
+// 64-bit Windows this holds only through the 64-bit view flag.
+TEST_F(RegistryTest, EveryOperationReachesTheNativeKeyAndLeavesItsWow6432NodeTwin) {
+    const std::wstring native = L"SOFTWARE\\QvTest\\View";
+    const std::wstring twin = L"SOFTWARE\\Wow6432Node\\QvTest\\View";
+    EXPECT_NE(0, WriteRegistryString(HKEY_LOCAL_MACHINE, native.c_str(), L"where", L"64"));
+    EXPECT_EQ(L"64", GetRegString(HKEY_LOCAL_MACHINE, native, L"where").value_or(L"-"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, twin)) << "a new key is made in the native view only";
+
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, native + L"\\Child", L"where", L"64"));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, twin + L"\\Child", L"where", L"32"));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, twin, L"where", L"32"));
+    const auto twinIsIntact = [&] {
+        return GetRegString(HKEY_LOCAL_MACHINE, twin, L"where") == std::wstring(L"32") &&
+               GetRegString(HKEY_LOCAL_MACHINE, twin + L"\\Child", L"where") == std::wstring(L"32");
+    };
     wchar_t buffer[130];
-    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\QvTest\\View", L"where", buffer));
-    EXPECT_STREQ(L"32", buffer);
-    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, key, L"where", buffer));
+    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, native.c_str(), L"where", buffer));
     EXPECT_STREQ(L"64", buffer);
+    EXPECT_NE(0, ReadRegistryString(HKEY_LOCAL_MACHINE, twin.c_str(), L"where", buffer));
+    EXPECT_STREQ(L"32", buffer);
+
+    EXPECT_NE(0, WriteRegistryString(HKEY_LOCAL_MACHINE, native.c_str(), L"where", L"written"));
+    EXPECT_EQ(L"written", GetRegString(HKEY_LOCAL_MACHINE, native, L"where").value_or(L"-"));
+    EXPECT_TRUE(twinIsIntact()) << "write";
+
+    EXPECT_NE(0, DeleteRegistryValue(HKEY_LOCAL_MACHINE, native.c_str(), L"where"));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, native, L"where"));
+    EXPECT_TRUE(twinIsIntact()) << "value deletion";
+
+    EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, native.c_str()));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, native));
+    EXPECT_TRUE(twinIsIntact()) << "tree deletion";
 }
 
 TEST_F(RegistryTest, DeleteTreeLeavesRegistryLinksAndTheirTargets) {

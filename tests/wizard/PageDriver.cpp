@@ -8,6 +8,8 @@ bool Has(HWND window, int controlId) {
     return GetDlgItem(window, controlId) != nullptr;
 }
 
+INT_PTR CALLBACK IgnoreEveryMessage(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 }  // namespace
 
 int PageTemplateOf(HWND window) {
@@ -103,8 +105,7 @@ POINT TemplatePositionOnOwner(const std::wstring& module, int templateId, HWND o
         // The same template made here (hidden, without controls' procedures)
         // gives the dialog units of its own font.
         HWND measure = CreateDialogIndirectParamW(
-            GetModuleHandleW(nullptr), static_cast<LPCDLGTEMPLATEW>(data), nullptr,
-            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+            GetModuleHandleW(nullptr), static_cast<LPCDLGTEMPLATEW>(data), nullptr, IgnoreEveryMessage, 0);
         if (measure) {
             RECT units = {xy[0], xy[1], 0, 0};
             MapDialogRect(measure, &units);

@@ -1,5 +1,8 @@
-# Shell helpers shared by tools/test and tools/demo: a private Xvfb display
-# and a Wine prefix, both ended when the calling script exits.
+# Shell helpers shared by tools/test, tools/demo, tools/screenshots and the
+# benchmarks: a private Xvfb display and a Wine prefix of the Wine chosen by
+# tools/lib/with-wine, both ended when the calling script exits.
+
+source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 
 # start_session PREFIX [fresh] [keep-display]
 #   Exports WINEPREFIX (made anew with "fresh") and, unless keep-display is
@@ -11,7 +14,7 @@ start_session() {
     QV_XVFB_PID=
     trap end_session EXIT
     if [ "$mode" = fresh ] && [ -d "$prefix" ]; then
-        WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+        WINEPREFIX=$prefix qv_wineserver -k 2>/dev/null || true
         rm -rf "$prefix"
     fi
     if [ "$display_mode" != keep-display ] || [ -z "${DISPLAY:-}" ]; then
@@ -25,15 +28,15 @@ start_session() {
     fi
     mkdir -p "$prefix"
     if [ ! -f "$prefix/system.reg" ]; then
-        wine wineboot -i >/dev/null 2>&1 </dev/null || true
-        wineserver -w
+        qv_wine wineboot -i >/dev/null 2>&1 </dev/null || true
+        qv_wineserver -w
     fi
     # One persistent server for the whole session, and the prefix's services
     # started now with their output discarded: a service started later by a
     # test program would inherit that program's output pipe and keep its
     # reader (CTest) waiting after the program has ended.
-    wineserver -p
-    wine wineboot >/dev/null 2>&1 </dev/null || true
+    qv_wineserver -p
+    qv_wine wineboot >/dev/null 2>&1 </dev/null || true
     wait_for_wine_services
 }
 
@@ -46,7 +49,7 @@ wait_for_wine_services() {
 }
 
 end_session() {
-    wineserver -k 2>/dev/null || true
+    qv_wineserver -k 2>/dev/null || true
     if [ -n "${QV_XVFB_PID:-}" ]; then
         kill "$QV_XVFB_PID" 2>/dev/null || true
         wait "$QV_XVFB_PID" 2>/dev/null || true

@@ -204,6 +204,10 @@ void LayOutSampleAssociation(const std::wstring& productKeyPath, const SampleAss
         SetRegString(HKEY_CLASSES_ROOT, liveKey, L"", live ? *live : product);
     };
     place(saved, a.name, a.previous, a.product, a.live);
+    // The removal walks the record in the process's own registry view and
+    // reads the values in the 64-bit view. A 32-bit process on 64-bit
+    // Windows walks the Wow6432Node branch, so the entry is named there too.
+    if (HasSeparate32BitView()) SetRegString(HKEY_LOCAL_MACHINE, saved, L"", a.previous, OwnView);
     if (a.name[0] == L'.') return;
     place(saved + L"\\shell\\open\\command", a.name + L"\\shell\\open\\command", a.previousCommand, a.productCommand,
           a.liveCommand);
@@ -293,6 +297,7 @@ void RemoveSampleInstallation(const SampleInstallation& sample) {
     for (const std::wstring& version : sample.visualStudioVersions) RemoveVisualStudio(sample, version);
     RemoveTree(PreviewFolderOf(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample));
+    DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample), OwnView);
     DeleteRegTree(HKEY_CURRENT_USER, ProductKeyPath(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, UninstallEntryPath(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, AppPathsKey(sample));
