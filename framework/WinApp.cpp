@@ -43,8 +43,15 @@ const wchar_t* AfxGetAppName() {
     return g_appName->GetString();
 }
 
+HWND AfxGetMessageBoxOwner() {
+    const CWinApp* application = AfxGetApp();
+    const HWND main = application ? application->m_hMainWnd : nullptr;
+    if (main && IsWindow(main)) return GetLastActivePopup(main);
+    return GetActiveWindow();
+}
+
 int AfxMessageBox(const wchar_t* text, UINT type) {
-    return MessageBoxW(GetActiveWindow(), text, AfxGetAppName(), type);
+    return MessageBoxW(AfxGetMessageBoxOwner(), text, AfxGetAppName(), type);
 }
 
 int AfxWinMain() {

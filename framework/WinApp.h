@@ -36,8 +36,14 @@ HINSTANCE AfxGetResourceHandle();
 // The application title (string resource 57344), loaded at first use.
 const wchar_t* AfxGetAppName();
 
-// A message box with the application title as caption, owned by the
-// thread's active window when there is one.
+// The owner of the application's message boxes: the main window's last
+// active pop-up (the open page, or the main window itself), whichever window
+// happens to be active, so that the page is disabled while the box is open.
+// Before there is a main window, the thread's active window.
+HWND AfxGetMessageBoxOwner();
+
+// A message box with the application title as caption, owned by
+// AfxGetMessageBoxOwner().
 int AfxMessageBox(const wchar_t* text, UINT type = MB_OK);
 
 // The framework's program body: InitInstance, then Run or ExitInstance.

@@ -19,6 +19,15 @@ namespace {
 // below the bottom of any ordinary screen.
 constexpr int HiddenWindowTop = 2048;
 
+// The system keeps a window with a caption at its smallest track size, so a
+// window placed inside a tall screen (a 2160-pixel display, or a portrait
+// one) would show its caption there. Such a position moves just below the
+// bottom of the virtual screen.
+int OutOfSightTop(int top) {
+    const int virtualBottom = GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    return top < virtualBottom ? virtualBottom : top;
+}
+
 }  // namespace
 
 void ShowInternalError(const wchar_t* text) {
@@ -94,7 +103,7 @@ int CMainFrame::OnCreateMainFrame(WPARAM wParam, LPARAM lParam) {
     RECT workArea;
     const int top =
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0) ? HiddenWindowTop : GetSystemMetrics(SM_CYSCREEN);
-    MoveWindow(m_hWnd, 0, top, 1, 1, FALSE);
+    MoveWindow(m_hWnd, 0, OutOfSightTop(top), 1, 1, FALSE);
     if (CFrameWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) {
         ShowInternalError(L"Internal Error #002");
         return -1;

@@ -1,5 +1,6 @@
 #include "wizard/MaintenancePage.h"
 
+#include <cderr.h>
 #include <commdlg.h>
 
 #include "app/Macros.h"
@@ -74,6 +75,21 @@ INT_PTR OnMaintenanceCommand(HWND page, WPARAM wParam) {
 
 }  // namespace
 
+int InitialNameAfterRefusal(const wchar_t* refused, DWORD dialogError, wchar_t* next) {
+    if (dialogError != FNERR_INVALIDFILENAME || refused[0] == L'\0') return 0;
+    // A program path in quotation marks, perhaps with arguments after it:
+    // the path alone. Anything else that the dialog refused: no name.
+    next[0] = L'\0';
+    if (refused[0] == L'"') {
+        int end = 1;
+        while (refused[end] != L'\0' && refused[end] != L'"') ++end;
+        if (refused[end] == L'"' && end - 1 < FileNameChars) lstrcpynW(next, refused + 1, end);
+    }
+    for (const wchar_t* ch = next; *ch; ++ch)
+        if (*ch == L'"' || *ch == L'<' || *ch == L'>' || *ch == L'|' || *ch == L'*' || *ch == L'?') next[0] = L'\0';
+    return 1;
+}
+
 int BrowseForRepairProgram(HWND page, CString& program) {
     wchar_t fileName[FileNameChars];
     lstrcpynW(fileName, program, FileNameChars);
@@ -101,7 +117,19 @@ int BrowseForRepairProgram(HWND page, CString& program) {
     HMODULE library = LoadLibraryW(libraryPath);
     const FARPROC found = library ? GetProcAddress(library, "GetOpenFileNameW") : nullptr;
     const auto getOpenFileName = reinterpret_cast<GetOpenFileNameFunction>(reinterpret_cast<void (*)()>(found));
-    const BOOL chosen = getOpenFileName && getOpenFileName(&dialog);
+    if (!getOpenFileName) return 0;
+    BOOL chosen = getOpenFileName(&dialog);
+    // A repair command with arguments ("C:\Setup\Repair.exe" -x) is no valid
+    // initial file name and Windows then opens no dialog at all: once more
+    // with a valid name, so that Retry can still lead to the program.
+    wchar_t validName[FileNameChars];
+    using CommDlgExtendedErrorFunction = DWORD(WINAPI*)();
+    const auto extendedError = reinterpret_cast<CommDlgExtendedErrorFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "CommDlgExtendedError")));
+    if (!chosen && extendedError && InitialNameAfterRefusal(program, extendedError(), validName)) {
+        lstrcpynW(fileName, validName, FileNameChars);
+        chosen = getOpenFileName(&dialog);
+    }
     if (!chosen) return 0;
     fileName[FileNameChars - 1] = L'\0';
     program = fileName;

@@ -15,3 +15,10 @@ INT_PTR CALLBACK MaintenancePageProc(HWND page, UINT message, WPARAM wParam, LPA
 // with the chosen path in `program`; zero (and `program` unchanged) when the
 // user cancels.
 int BrowseForRepairProgram(HWND page, CString& program);
+
+// When the open-file dialog refused to open because its initial file name
+// was invalid (`dialogError` FNERR_INVALIDFILENAME), the name to try once
+// more: the program path of a quoted command without its arguments, or an
+// empty name. Returns zero, leaving `next` alone, for any other outcome or
+// when the refused name was already empty. `next` holds 260 characters.
+int InitialNameAfterRefusal(const wchar_t* refused, DWORD dialogError, wchar_t* next);

@@ -98,4 +98,63 @@ TEST_F(FrameWindowTest, DestroyingTheMainWindowEndsTheMessageLoopButAnotherWindo
     EXPECT_EQ(application.Run(), 0);
 }
 
+struct SeenMessageBox {
+    HWND owner = nullptr;
+    bool ownerEnabled = true;
+    bool found = false;
+};
+
+// Waits on another thread for the message box of this process, notes its
+// owner while it is open, and answers it.
+DWORD WINAPI AnswerMessageBox(void* parameter) {
+    auto* seen = static_cast<SeenMessageBox*>(parameter);
+    const DWORD deadline = GetTickCount() + 20000;
+    HWND box = nullptr;
+    while (!box && GetTickCount() < deadline) {
+        box = FindWindowW(L"#32770", L"Installation");
+        if (!box) Sleep(10);
+    }
+    if (!box) return 0;
+    seen->found = true;
+    seen->owner = GetWindow(box, GW_OWNER);
+    seen->ownerEnabled = seen->owner && IsWindowEnabled(seen->owner);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+// The page that the main window owns, not whichever window is active, owns
+// the message box: the page is disabled while the box is open, so a second
+// Next cannot stack a second box.
+TEST_F(FrameWindowTest, MessageBoxesBelongToTheMainWindowsOpenPageWhicheverWindowIsActive) {
+    RecordingFrame main;
+    ASSERT_TRUE(main.LoadFrame(1, WS_OVERLAPPEDWINDOW, nullptr, nullptr));
+    application.m_hMainWnd = main.m_hWnd;
+    HWND page = CreateWindowExW(0, L"STATIC", L"page", WS_POPUP | WS_VISIBLE, 10, 10, 50, 50, main.m_hWnd, nullptr,
+                                nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 80, 10, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_TRUE(page && other);
+    SetActiveWindow(page);
+    SetActiveWindow(other);
+    ASSERT_EQ(GetActiveWindow(), other);
+    ASSERT_EQ(AfxGetMessageBoxOwner(), page);
+
+    SeenMessageBox seen;
+    HANDLE answerer = CreateThread(nullptr, 0, AnswerMessageBox, &seen, 0, nullptr);
+    ASSERT_NE(answerer, nullptr);
+    EXPECT_EQ(AfxMessageBox(L"The repair program cannot be found."), IDOK);
+    WaitForSingleObject(answerer, INFINITE);
+    CloseHandle(answerer);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.owner, page);
+    EXPECT_FALSE(seen.ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(page)) << "enabled again when the box is gone";
+
+    DestroyWindow(other);
+    DestroyWindow(page);
+    DestroyWindow(main.m_hWnd);
+    // Before there is a main window, the active window owns it.
+    EXPECT_EQ(AfxGetMessageBoxOwner(), GetActiveWindow());
+}
+
 }  // namespace

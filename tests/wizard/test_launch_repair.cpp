@@ -6,11 +6,42 @@
 #include "bench/Driver.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
+#include "wizard/MaintenancePage.h"
 #include "wizard/RepairLaunch.h"
+
+#include <cderr.h>
 
 namespace {
 
 using namespace qvtest;
+
+// When the open-file dialog refuses its initial file name, Retry tries once
+// more with the program path alone, or with no name; never after a cancel
+// or any other failure, and never twice.
+TEST(RepairFileDialog, ARefusedInitialNameIsTriedOnceMoreAsThePlainProgramPath) {
+    const struct {
+        const wchar_t* refused;
+        DWORD error;
+        const wchar_t* next;  // null: no second attempt
+    } cases[] = {
+        {L"\"C:\\Setup\\Repair.exe\" -x", FNERR_INVALIDFILENAME, L"C:\\Setup\\Repair.exe"},
+        {L"\"C:\\Setup\\Repair.exe\"", FNERR_INVALIDFILENAME, L"C:\\Setup\\Repair.exe"},
+        {L"\"C:\\Setup\\Repair.exe\" -x", 0, nullptr},  // the user cancelled
+        {L"\"C:\\Setup\\Repair.exe\" -x", CDERR_DIALOGFAILURE, nullptr},
+        {L"C:\\Setup\\Repair.exe -x <in", FNERR_INVALIDFILENAME, L""},
+        {L"\"C:\\Set|up\\Repair.exe\" -x", FNERR_INVALIDFILENAME, L""},
+        {L"\"C:\\Setup\\Repair.exe -x", FNERR_INVALIDFILENAME, L""},  // no closing quotation mark
+        {L"", FNERR_INVALIDFILENAME, nullptr},  // already the empty name
+    };
+    for (const auto& c : cases) {
+        wchar_t next[260];
+        wmemset(next, L'#', 260);
+        const int again = InitialNameAfterRefusal(c.refused, c.error, next);
+        EXPECT_EQ(again, c.next ? 1 : 0) << Narrow(c.refused) << " / " << c.error;
+        if (c.next) EXPECT_STREQ(next, c.next) << Narrow(c.refused);
+        else EXPECT_EQ(next[0], L'#') << "untouched: " << Narrow(c.refused);
+    }
+}
 
 struct CommandCase {
     const wchar_t* program;
