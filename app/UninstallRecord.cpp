@@ -5,6 +5,7 @@
 #include "app/Macros.h"
 #include "framework/WinApp.h"
 #include "resources/resource.h"
+#include "support/Files.h"
 #include "support/Handles.h"
 #include "support/Registry.h"
 
@@ -117,12 +118,9 @@ int ReadUninstallRecord() {
         return 0;
     }
 
-    // An empty folder would turn the fixed entries below into paths relative
-    // to the current directory, so it counts as missing.
     wchar_t installFolder[256];
     const CString productKeyPath = CString(ProductRootKey) + record.ProductKey;
-    if (!ReadRegistryString(HKEY_LOCAL_MACHINE, productKeyPath, L"InstallDir", installFolder) ||
-        installFolder[0] == L'\0') {
+    if (!ReadRegistryString(HKEY_LOCAL_MACHINE, productKeyPath, L"InstallDir", installFolder)) {
         CString message;
         message.LoadString(IDS_INSTALL_FOLDER_MISSING);
         ExpandMacros(message);
@@ -130,8 +128,11 @@ int ReadUninstallRecord() {
         return 0;
     }
     record.InstallFolder = installFolder;
-    // The fixed entries append file names to the folder, so it must end in "\".
-    if (record.InstallFolder.GetAt(record.InstallFolder.GetLength() - 1) != L'\\') record.InstallFolder += L'\\';
+    // The fixed entries append file names to the folder, so it must end in
+    // "\". An empty folder stays empty: the fixed entries are then relative
+    // paths, which the removal refuses.
+    if (!record.InstallFolder.IsEmpty() && record.InstallFolder.GetAt(record.InstallFolder.GetLength() - 1) != L'\\')
+        record.InstallFolder += L'\\';
 
     ReadDisplayName();
 
@@ -142,6 +143,9 @@ int ReadUninstallRecord() {
 
     record.FilesToRemove.RemoveAll();
     ReadListedFiles(record.ProductKey, record.FilesToRemove);
+    // A drive or share root is never the product's folder: its settings file
+    // and media databases are not the product's ("C:" becomes "C:\").
+    if (IsRootFolder(record.InstallFolder)) return 1;
     const wchar_t* const fixedEntries[] = {L"%suninstall.ini", L"%sMediaFiles.qvd", L"%sMediaFiles.qvdn"};
     for (const wchar_t* format : fixedEntries) {
         CString entry;

@@ -1,6 +1,7 @@
 #include "removal/FileRemoval.h"
 
 #include <commctrl.h>
+#include <wchar.h>
 
 #include "app/UninstallRecord.h"
 #include "support/Files.h"
@@ -16,11 +17,12 @@ constexpr int ProgressBarId = 1016;
 const wchar_t PreviewParentMarker[] = L"Temporary Preview Files";
 
 // True when a component of the path is "." or "..": such a path leads the
-// folder walk to folders that nothing listed lies in.
+// folder walk to folders that nothing listed lies in. Windows separates
+// components at "/" as well as at "\".
 bool HasDotComponent(const wchar_t* path) {
     const wchar_t* start = path;
     for (const wchar_t* c = path;; ++c) {
-        if (*c != L'\\' && *c != L'\0') continue;
+        if (*c != L'\\' && *c != L'/' && *c != L'\0') continue;
         const int length = static_cast<int>(c - start);
         if ((length == 1 && start[0] == L'.') || (length == 2 && start[0] == L'.' && start[1] == L'.')) return true;
         if (*c == L'\0') return false;
@@ -36,12 +38,11 @@ bool IsPlainFolder(const wchar_t* path) {
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// A listed entry is removed only when it is a full path within the limit
-// ("X:\..." or "\\server\share\..."), holds no wildcard and does not name a
-// folder. A relative path would be taken against the current directory,
-// which the folder walks keep moving; clearing a folder's attributes would
-// undo its customisation while nothing of it could be deleted anyway.
-bool IsRemovableListedPath(const CString& path) {
+// A listed entry is acted on only when it is a full path within the limit
+// ("X:\..." or "\\server\share\...") and holds no wildcard. A relative path
+// would be taken against the current directory, which the folder walks keep
+// moving.
+bool IsUsableListedPath(const CString& path) {
     const int length = path.GetLength();
     if (length < 4 || length > ListedPathLimit) return false;
     const wchar_t* text = path.GetString();
@@ -51,8 +52,7 @@ bool IsRemovableListedPath(const CString& path) {
     if (!driveAbsolute && !network) return false;
     for (int i = network ? 4 : 0; i < length; ++i)
         if (text[i] == L'*' || text[i] == L'?') return false;
-    if (HasDotComponent(text)) return false;
-    return !IsExistingFolder(path);
+    return !HasDotComponent(text);
 }
 
 // True when `folder` holds a file named "desktop.ini".
@@ -61,32 +61,6 @@ bool HoldsDesktopIni(const wchar_t* folder) {
     if (path.GetAt(path.GetLength() - 1) != L'\\') path += L'\\';
     path += L"desktop.ini";
     return FileExists(path) != 0;
-}
-
-// The preview folder may be emptied only when it is a full path below a
-// drive or share root: a root itself, a relative path or one that "." or
-// ".." components lead back to a root would have the step empty the root's
-// one-letter folders.
-bool IsPreviewFolderBelowRoot(const wchar_t* folder) {
-    const int length = lstrlenW(folder);
-    if (length < 4 || length >= PathBufferChars) return false;
-    const bool driveAbsolute = folder[1] == L':' && folder[2] == L'\\';
-    const bool network = folder[0] == L'\\' && folder[1] == L'\\';
-    if (!driveAbsolute && !network) return false;
-
-    wchar_t full[MAX_PATH];
-    const DWORD fullLength = GetFullPathNameW(folder, MAX_PATH, full, nullptr);
-    if (fullLength == 0 || fullLength >= MAX_PATH) return false;
-    int end = static_cast<int>(fullLength);
-    while (end > 0 && full[end - 1] == L'\\') --end;
-    if (full[0] == L'\\' && full[1] == L'\\') {
-        // "\\server\share" is the root; a folder needs a third component.
-        int separators = 0;
-        for (int i = 2; i < end; ++i)
-            if (full[i] == L'\\') ++separators;
-        return separators >= 2;
-    }
-    return end > 3;
 }
 
 // Deletes the files directly inside one preview subfolder; names that begin
@@ -154,8 +128,11 @@ void RemoveInstalledFiles() {
     for (int i = 0; i < files.GetCount(); ++i) {
         const CString& entry = files.GetAt(i);
         if (entry.IsEmpty()) return;
-        if (!IsRemovableListedPath(entry)) continue;
-        DeleteFileAndEmptyFolders(entry);
+        if (!IsUsableListedPath(entry)) continue;
+        // An entry that names a folder is left alone (clearing its attributes
+        // would undo its customisation while nothing of it could be deleted);
+        // its companion file still goes.
+        if (!IsExistingFolder(entry)) DeleteFileAndEmptyFolders(entry);
         DeleteCompanionAndEmptyFolders(CompanionNameOf(entry));
     }
 }
@@ -165,7 +142,9 @@ void RemovePreviewFiles(HWND page) {
     if (preview.IsEmpty() || !FolderExists(preview)) return;
     // The search pattern "<folder>\c\*.*" must fit the path buffer.
     if (preview.GetLength() + 6 >= PathBufferChars) return;
-    if (!IsPreviewFolderBelowRoot(preview) || !IsPlainFolder(preview)) return;
+    // A root itself, a relative path or one that "." or ".." components lead
+    // back to a root would have the step empty the root's one-letter folders.
+    if (!IsFolderBelowRoot(preview) || !IsPlainFolder(preview)) return;
 
     int done = 0;
     for (wchar_t c = L'0'; c <= L'Z'; ++c) {
@@ -188,6 +167,6 @@ void RemovePreviewFiles(HWND page) {
     const int lastSlash = preview.ReverseFind(L'\\');
     // A parent of fewer than four characters is a drive ("X:" would even name
     // that drive's current directory), which is never removed.
-    if (lastSlash >= 4 && lstrcmpW(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
+    if (lastSlash >= 4 && wcscmp(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
         RemoveDirectoryW(preview.Left(lastSlash));
 }

@@ -38,12 +38,26 @@ HANDLE CreateBatchFile() {
 }
 
 // The batch quotes the paths, but the command interpreter still expands "%"
-// inside quotes, and "?" (what the conversion to the ANSI code page makes of
-// characters outside it) or "*" would turn "del" into a wildcard deletion.
+// inside quotes, a '"' would end the quoting of a line that runs elevated,
+// and "?" or "*" would turn "del" into a wildcard deletion.
 bool IsSafeInBatch(const char* path) {
     for (const char* c = path; *c; ++c)
-        if (*c == '%' || *c == '?' || *c == '*') return false;
+        if (*c == '%' || *c == '?' || *c == '*' || *c == '"') return false;
     return true;
+}
+
+// The program's own path in the ANSI code page, exactly or not at all. The
+// ANSI form that Windows hands out maps characters outside the code page to
+// look-alikes ("best fit": U+FF02 becomes '"', "o" with a macron becomes
+// "o"), which would have "del" target another file.
+bool GetExactAnsiModulePath(char* path, int capacity) {
+    wchar_t widePath[ModulePathChars];
+    const DWORD length = GetModuleFileNameW(nullptr, widePath, ModulePathChars);
+    if (length == 0 || length >= ModulePathChars) return false;
+    BOOL inexact = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, widePath, -1, path, capacity, nullptr,
+                                          &inexact);
+    return bytes > 0 && !inexact;
 }
 
 }  // namespace
@@ -53,8 +67,7 @@ void StartSelfDeletion() {
     if (!batch) return;
 
     char exePath[ModulePathChars];
-    const DWORD length = GetModuleFileNameA(nullptr, exePath, ModulePathChars);
-    if (length == 0 || length >= ModulePathChars || !IsSafeInBatch(exePath)) {
+    if (!GetExactAnsiModulePath(exePath, ModulePathChars) || !IsSafeInBatch(exePath)) {
         batch.Reset();
         DeleteFileA(BatchPath);
         return;

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <wchar.h>
+
 #include "app/UninstallRecord.h"
 #include "framework/String.h"
 #include "removal/VisualStudioAutomation.h"
@@ -18,14 +20,14 @@ const wchar_t AddinClassKeyA[] = L"CLSID\\{B7C81D42-2E6F-4A93-8D05-C16E2F3A4B59}
 const wchar_t AddinClassKeyB[] = L"CLSID\\{5A3E9C21-7B4D-4F60-A1C2-3D4E5F607182}";
 
 const wchar_t* AutomationProgIdOf(const wchar_t* version) {
-    if (lstrcmpW(version, L"11.0") == 0) return L"VisualStudio.DTE.11.0";
-    if (lstrcmpW(version, L"10.0") == 0) return L"VisualStudio.DTE.10.0";
-    if (lstrcmpW(version, L"9.0") == 0) return L"VisualStudio.DTE.9.0";
+    if (wcscmp(version, L"11.0") == 0) return L"VisualStudio.DTE.11.0";
+    if (wcscmp(version, L"10.0") == 0) return L"VisualStudio.DTE.10.0";
+    if (wcscmp(version, L"9.0") == 0) return L"VisualStudio.DTE.9.0";
     return L"VisualStudio.DTE.8.0";
 }
 
 const wchar_t* AddinClassKeyOf(const wchar_t* version) {
-    if (lstrcmpW(version, L"9.0") == 0 || lstrcmpW(version, L"10.0") == 0) return AddinClassKeyB;
+    if (wcscmp(version, L"9.0") == 0 || wcscmp(version, L"10.0") == 0) return AddinClassKeyB;
     return AddinClassKeyA;
 }
 

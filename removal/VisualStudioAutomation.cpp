@@ -17,6 +17,12 @@ const wchar_t ProductBarName[] = L"Quorvex GlyphSmith";
 const wchar_t ProductCommandName[] = L"GlyphSmithAddin.Connect.GlyphSmithAddin";
 const wchar_t ToolsBarName[] = L"Tools";
 
+// "Item" is an indexed property on one collection and a method on the other;
+// a server that dispatches through its type library accepts a call only when
+// its flags include the member's own kind, so both are passed, as late-bound
+// callers customarily do.
+constexpr WORD ItemFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+
 // Calls a member by name. `arguments` are in call order, `count` at most 2;
 // `result` may be null. The outcome is the call's HRESULT.
 HRESULT CallMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* arguments, UINT count,
@@ -45,7 +51,7 @@ void GetCommandBar(IDispatch* bars, const wchar_t* barName, CComPointer<IDispatc
     CVariant name;
     if (!name.SetText(barName)) return;
     CVariant value;
-    CallMember(bars, L"Item", DISPATCH_PROPERTYGET, name.Get(), 1, value.Get());
+    CallMember(bars, L"Item", ItemFlags, name.Get(), 1, value.Get());
     bar.Share(value.Dispatch());
 }
 
@@ -57,7 +63,7 @@ void GetCommand(IDispatch* commands, const wchar_t* commandName, CComPointer<IDi
     id.SetLong(0);
     VARIANT arguments[2] = {*name.Get(), *id.Get()};
     CVariant value;
-    CallMember(commands, L"Item", DISPATCH_METHOD, arguments, 2, value.Get());
+    CallMember(commands, L"Item", ItemFlags, arguments, 2, value.Get());
     command.Share(value.Dispatch());
 }
 

@@ -68,6 +68,36 @@ void DeleteFileIfPresent(const wchar_t* path) {
     DeleteFileW(path);
 }
 
+namespace {
+
+bool IsFullPath(const wchar_t* path) {
+    return (path[0] != L'\0' && path[1] == L':' && path[2] == L'\\') || (path[0] == L'\\' && path[1] == L'\\');
+}
+
+}  // namespace
+
+bool IsFolderBelowRoot(const wchar_t* folder) {
+    const int length = lstrlenW(folder);
+    if (length < 4 || length >= 256 || !IsFullPath(folder)) return false;
+    wchar_t full[MAX_PATH];
+    const DWORD fullLength = GetFullPathNameW(folder, MAX_PATH, full, nullptr);
+    if (fullLength == 0 || fullLength >= MAX_PATH) return false;
+    int end = static_cast<int>(fullLength);
+    while (end > 0 && full[end - 1] == L'\\') --end;
+    if (full[0] == L'\\' && full[1] == L'\\') {
+        // "\\server\share" is the root; a folder needs a third component.
+        int separators = 0;
+        for (int i = 2; i < end; ++i)
+            if (full[i] == L'\\') ++separators;
+        return separators >= 2;
+    }
+    return end > 3;
+}
+
+bool IsRootFolder(const wchar_t* folder) {
+    return IsFullPath(folder) && lstrlenW(folder) < 256 && !IsFolderBelowRoot(folder);
+}
+
 bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity) {
     int cut = -1;
     for (int i = lstrlenW(folder) - 1; i > 0; --i) {

@@ -20,6 +20,14 @@ int IsExistingFolder(const wchar_t* path);
 // Deletes the file when FileExists says it is one; reports nothing.
 void DeleteFileIfPresent(const wchar_t* path);
 
+// True for a full path ("X:\..." or "\\server\share\...", under 256
+// characters) that names a folder below its drive or share root once "." and
+// ".." components are resolved.
+bool IsFolderBelowRoot(const wchar_t* folder);
+// True for a full path that names a drive or share root itself ("C:\",
+// "\\server\share\", "C:\Apps\..").
+bool IsRootFolder(const wchar_t* folder);
+
 // The folder a removal walk makes current before it removes `folder`: the
 // folder cut at its last "\" at an index above 0. For a folder directly below
 // a drive root that is the root itself ("C:\"), not the bare drive ("C:"),

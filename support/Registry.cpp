@@ -1,5 +1,7 @@
 #include "support/Registry.h"
 
+#include <wchar.h>
+
 #include "framework/String.h"
 #include "support/Handles.h"
 
@@ -95,7 +97,7 @@ void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
             DWORD length = 256;
             if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
-            if (previous[0] != L'\0' && lstrcmpW(previous, child) == 0) break;
+            if (previous[0] != L'\0' && wcscmp(previous, child) == 0) break;
             lstrcpynW(previous, child, 256);
             CString childPath(keyPath);
             childPath += L"\\";

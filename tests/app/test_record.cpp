@@ -170,12 +170,35 @@ TEST_F(RecordTest, OddFilesValuesAreReadWholeOrSkipped) {
     EXPECT_TRUE(has(L"C:\\Apps\\QvTest\\LongName.dat")) << "a value name over 79 characters is read";
 }
 
-TEST_F(RecordTest, InstallFolderWithoutTrailingBackslashGetsOne) {
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, ProductPath, L"InstallDir", L"C:\\Apps\\NoSlash"));
+// The folder ends in "\" for the fixed entries; an empty one is read as it
+// is (its fixed entries are relative, which the removal refuses); a drive or
+// share root gives no fixed entries at all.
+TEST_F(RecordTest, InstallFolderFormsTheFixedEntriesOnlyBelowARoot) {
+    const struct {
+        const wchar_t* installDir;
+        const wchar_t* folder;
+        const wchar_t* settingsEntry;  // null: no fixed entries
+    } cases[] = {
+        {L"C:\\Apps\\NoSlash", L"C:\\Apps\\NoSlash\\", L"C:\\Apps\\NoSlash\\uninstall.ini"},
+        {L"C:\\Apps\\", L"C:\\Apps\\", L"C:\\Apps\\uninstall.ini"},
+        {L"", L"", L"uninstall.ini"},
+        {L"C:", L"C:\\", nullptr},
+        {L"C:\\", L"C:\\", nullptr},
+        {L"C:\\Apps\\..", L"C:\\Apps\\..\\", nullptr},
+        {L"\\\\server\\share", L"\\\\server\\share\\", nullptr},
+    };
     WriteIni("[uninstall]\r\nargs=\"QvTest Product\" \"GlyphSmith.exe\"\r\n");
-    ASSERT_EQ(1, ReadUninstallRecord());
-    EXPECT_STREQ(L"C:\\Apps\\NoSlash\\", UninstallRecord.InstallFolder);
-    EXPECT_STREQ(L"C:\\Apps\\NoSlash\\uninstall.ini", UninstallRecord.FilesToRemove.GetAt(0));
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, ProductPath, L"InstallDir", c.installDir));
+        ASSERT_EQ(1, ReadUninstallRecord()) << Narrow(c.installDir);
+        EXPECT_STREQ(c.folder, UninstallRecord.InstallFolder);
+        if (c.settingsEntry) {
+            ASSERT_EQ(3, UninstallRecord.FilesToRemove.GetCount()) << Narrow(c.installDir);
+            EXPECT_STREQ(c.settingsEntry, UninstallRecord.FilesToRemove.GetAt(0));
+        } else {
+            EXPECT_EQ(0, UninstallRecord.FilesToRemove.GetCount()) << Narrow(c.installDir);
+        }
+    }
 }
 
 TEST(ModuleFolderTest, CutsAfterTheLastBackslash) {

@@ -186,21 +186,28 @@ TEST_F(FileRemovalTest, ListedPathLengthLimit) {
 }
 
 TEST_F(FileRemovalTest, BadEntriesDeleteNothing) {
-    // A folder, a relative name, wildcards, a bare drive and a share root.
-    const std::wstring folder = root_ + L"\\Listed Folder";
-    AddSentinel(folder + L"\\inside.txt");
-    ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FolderMarks));
-    ASSERT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the marks did not stick";
-    AddSentinel(root_ + L"\\Listed Folder.ii");
+    // A relative name, wildcards, a bare drive and a share root.
     AddSentinel(root_ + L"\\Relative\\victim.txt");
     AddSentinel(root_ + L"\\Relative\\victim_txt.ii");
     AddSentinel(root_ + L"\\Wild\\a.txt");
     ASSERT_TRUE(SetCurrentDirectoryW((root_ + L"\\Relative").c_str()));
-    RecordScope::SetFiles({folder, L"victim.txt", root_ + L"\\Wild\\*.txt", root_ + L"\\Wild\\?.txt", L"C:", L"C:\\",
+    RecordScope::SetFiles({L"victim.txt", root_ + L"\\Wild\\*.txt", root_ + L"\\Wild\\?.txt", L"C:", L"C:\\",
                            L"\\\\server\\share", L"\\", L"Relative\\victim.txt"});
     RemoveInstalledFiles();
-    EXPECT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the folder kept its attributes";
     EXPECT_TRUE(IsFolder(root_ + L"\\Wild"));
+}
+
+TEST_F(FileRemovalTest, AListedFolderStaysAsItIsButItsCompanionGoes) {
+    const std::wstring folder = root_ + L"\\Listed Folder";
+    AddSentinel(folder + L"\\inside.txt");
+    ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FolderMarks));
+    ASSERT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the marks did not stick";
+    const std::wstring companion = root_ + L"\\Listed Folder.ii";
+    ASSERT_TRUE(WriteFileBytes(companion, Content));
+    RecordScope::SetFiles({folder});
+    RemoveInstalledFiles();
+    EXPECT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the folder kept its attributes";
+    EXPECT_FALSE(PathExists(companion));
 }
 
 TEST_F(FileRemovalTest, DotComponentsDeleteNothing) {
@@ -209,8 +216,10 @@ TEST_F(FileRemovalTest, DotComponentsDeleteNothing) {
     const std::wstring empty = root_ + L"\\Unrelated Empty";
     ASSERT_TRUE(MakeFolders(empty));
     AddSentinel(root_ + L"\\Other\\kept.txt");
+    // Windows separates components at "/" too.
     RecordScope::SetFiles({root_ + L"\\Other\\..\\Unrelated Empty\\x.txt", root_ + L"\\.\\Other\\kept.txt",
-                           root_ + L"\\Other\\.\\kept.txt"});
+                           root_ + L"\\Other\\.\\kept.txt", root_ + L"\\Unrelated Empty\\B/../../x.txt",
+                           root_ + L"\\Other/./kept.txt"});
     RemoveInstalledFiles();
     EXPECT_TRUE(IsFolder(empty)) << "an empty folder that nothing listed lies in stays";
 }

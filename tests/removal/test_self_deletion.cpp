@@ -204,6 +204,42 @@ TEST_F(SelfDeletionTest, FolderWithAUsersDocumentStays) {
     EXPECT_EQ(bytes, ReadFileBytes(document));
 }
 
+// A program path that the batch cannot name exactly gets no batch at all:
+// the program and its folder stay, and so does the file that a look-alike
+// ANSI form of the path would name.
+TEST_F(SelfDeletionTest, PathsTheBatchCannotNameExactlyGetNoBatch) {
+    const struct {
+        const char* why;
+        const wchar_t* folder;
+        const wchar_t* lookAlike;  // the folder a best-fit conversion names, or null
+    } cases[] = {
+        {"percent sign", L"50%off", nullptr},
+        {"o with macron", L"K\u014Dhai", L"Kohai"},
+        {"full-width quotation mark", L"A\uFF02B", nullptr},
+        {"Cyrillic letters", L"\u0423\u0441\u0442", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::wstring folder = base_ + L"\\" + c.folder;
+        const std::wstring exe = folder + L"\\Uninstall.exe";
+        ASSERT_TRUE(MakeFolders(folder));
+        ASSERT_TRUE(CopyFileW(BuiltProgram(L"helpers\\SelfDeleter.exe").c_str(), exe.c_str(), FALSE));
+        std::wstring sentinel;
+        if (c.lookAlike) {
+            sentinel = base_ + L"\\" + c.lookAlike + L"\\Uninstall.exe";
+            ASSERT_TRUE(MakeFolders(base_ + L"\\" + c.lookAlike));
+            ASSERT_TRUE(WriteFileBytes(sentinel, "another program"));
+        }
+        ProcessDriver program;
+        ASSERT_TRUE(program.Start(exe, base_));
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program.WaitForExit(exitCode));
+        EXPECT_FALSE(PathExists(Batch));
+        EXPECT_TRUE(PathExists(exe));
+        if (c.lookAlike) EXPECT_EQ(ReadFileBytes(sentinel), "another program");
+    }
+}
+
 TEST_F(SelfDeletionTest, ReadOnlyProgramIsDeletedToo) {
     // "del" refuses a read-only file; the batch would repeat for ever.
     ASSERT_TRUE(SetFileAttributesW(exe_.c_str(), FILE_ATTRIBUTE_READONLY));

@@ -46,10 +46,10 @@ std::vector<std::string> Calls(const std::vector<std::string>& lines) {
 TEST_F(AutomationTest, CallsDependOnWhatTheEnvironmentHas) {
     const std::string start = "9.0 CreateInstance\n9.0 DTE.QueryInterface(_DTE)\n9.0 DTE.CommandBars[get]()\n";
     const std::string bars = "9.0 CommandBars.QueryInterface(_CommandBars)\n9.0 DTE.Commands[get]()\n";
-    const std::string productBar = "9.0 CommandBars.Item[get](\"Quorvex GlyphSmith\")\n";
+    const std::string productBar = "9.0 CommandBars.Item[call|get](\"Quorvex GlyphSmith\")\n";
     const std::string removeBar = "9.0 Commands.RemoveCommandBar[call](bar \"Quorvex GlyphSmith\")\n";
-    const std::string command = "9.0 Commands.Item[call](\"GlyphSmithAddin.Connect.GlyphSmithAddin\", 0)\n";
-    const std::string tools = "9.0 CommandBars.Item[get](\"Tools\")\n";
+    const std::string command = "9.0 Commands.Item[call|get](\"GlyphSmithAddin.Connect.GlyphSmithAddin\", 0)\n";
+    const std::string tools = "9.0 CommandBars.Item[call|get](\"Tools\")\n";
     const std::string quit = "9.0 DTE.Quit[call]()\n";
     const std::string cmd = "9.0 GlyphSmithAddin.Connect.GlyphSmithAddin.";
     const struct {
