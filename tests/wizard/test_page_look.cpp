@@ -1,6 +1,6 @@
-// The common page look at the screen's dpi: every page template prepared the
-// way its wizard page does it, compared with the same template left alone;
-// banner and footer painted into a memory context and read back. CTest runs
+// The common page look at the screen's dpi: every wizard page opened with its
+// own dialog procedure, compared with the same template left alone; banner
+// and footer painted into a memory context and read back. CTest runs
 // this program at 96 dpi in the shared prefix and at 120, 144 and 192 dpi in
 // prefixes of their own (run-at-dpi), with QV_EXPECTED_DPI set.
 #include <gtest/gtest.h>
@@ -8,35 +8,38 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <map>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/UninstallRecord.h"
 #include "bench/Driver.h"
 #include "bench/TestFiles.h"
-#include "imaging/PictureControl.h"
+#include "framework/Wnd.h"
+#include "imaging/QvPicture.h"
 #include "resources/resource.h"
 #include "support/ScreenScale.h"
-#include "tools/page_gallery/GalleryPages.h"
 #include "wizard/PageLook.h"
+#include "wizard/RealPages.h"
 #include "wizard/ScreenResources.h"
 
 namespace {
 
+using qvtest::RealPages;
+
 struct DpiExpectation {
     int dpi;
     int banner, footer;
-    int smallPicture, largePicture;  // width; the height is one more
     int bodyFontHeight;
 };
 
 const DpiExpectation Expectations[] = {
-    {96, 58, 50, 24, 48, -12},
-    {120, 72, 62, 30, 60, -15},
-    {144, 87, 75, 36, 72, -18},
-    {192, 116, 100, 48, 96, -24},
+    {96, 58, 50, -12},
+    {120, 72, 62, -15},
+    {144, 87, 75, -18},
+    {192, 116, 100, -24},
 };
 
 const DpiExpectation* ExpectationFor(int dpi) {
@@ -56,24 +59,6 @@ public:
 const auto* const Environment = ::testing::AddGlobalTestEnvironment(new PageLookEnvironment);
 
 INT_PTR CALLBACK PlainPageProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
-// Opens the page from a copy of its template without the visible style:
-// the tests read geometry and paint into memory, and showing top-level
-// windows is slow under Wine without a window manager.
-HWND OpenPage(int templateId, bool prepared) {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
-    if (!resource) return nullptr;
-    const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
-    std::vector<BYTE> copy(bytes, bytes + SizeofResource(module, resource));
-    // DIALOGEX: version, signature, help id, extended style, then the style.
-    DWORD style;
-    memcpy(&style, &copy[12], sizeof(style));
-    style &= ~static_cast<DWORD>(WS_VISIBLE);
-    memcpy(&copy[12], &style, sizeof(style));
-    return CreateDialogIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), nullptr,
-                                      prepared ? GalleryPageProc : PlainPageProc, templateId);
-}
 
 std::vector<HWND> Children(HWND page) {
     std::vector<HWND> children;
@@ -98,11 +83,19 @@ RECT WorkArea() {
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
-// Every page is opened once per process, prepared and left alone, and kept
-// until the end: opening and closing top-level windows is slow under Wine
-// without a window manager.
-std::map<int, HWND>& OpenedPages() {
-    static std::map<int, HWND> pages;
+// The page itself stays hidden in these tests, so a control's own style tells
+// whether it shows.
+bool Shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+// Every page is opened hidden once per process, with its real procedure and
+// left alone, and kept until the end: opening and closing top-level windows is
+// slow under Wine without a window manager.
+struct OpenedPages {
+    std::map<int, std::unique_ptr<qvtest::RealPageWindow>> real;
+    std::map<int, HWND> plain;
+};
+OpenedPages& Opened() {
+    static OpenedPages pages;
     return pages;
 }
 
@@ -114,14 +107,20 @@ protected:
         if (const char* wanted = std::getenv("QV_EXPECTED_DPI")) ASSERT_EQ(ScreenDpi, std::atoi(wanted));
     }
     static void TearDownTestSuite() {
-        for (auto& entry : OpenedPages())
+        Opened().real.clear();
+        for (auto& entry : Opened().plain)
             if (IsWindow(entry.second)) DestroyWindow(entry.second);
-        OpenedPages().clear();
+        Opened().plain.clear();
     }
     HWND Open(int templateId, bool prepared) {
-        HWND& page = OpenedPages()[templateId * 2 + (prepared ? 1 : 0)];
-        if (!page) page = OpenPage(templateId, prepared);
-        return page;
+        if (!prepared) {
+            HWND& page = Opened().plain[templateId];
+            if (!page) page = qvtest::OpenHiddenDialog(templateId, nullptr, PlainPageProc);
+            return page;
+        }
+        auto& page = Opened().real[templateId];
+        if (!page) page.reset(new qvtest::RealPageWindow(templateId, nullptr));
+        return page->Get();
     }
 
     const DpiExpectation* expected_ = nullptr;
@@ -168,7 +167,8 @@ TEST_F(PageLookTest, BannerFaceIsOpenSansOnlyWhenItsFileIsInstalled) {
 }
 
 TEST_F(PageLookTest, PagesAreTwelvePercentLargerWithTheirControls) {
-    for (int templateId : GalleryTemplates) {
+    for (const auto& real : RealPages) {
+        const int templateId = real.templateId;
         SCOPED_TRACE("template " + std::to_string(templateId));
         HWND plain = Open(templateId, false);
         HWND page = Open(templateId, true);
@@ -201,7 +201,8 @@ TEST_F(PageLookTest, PagesAreTwelvePercentLargerWithTheirControls) {
 
 TEST_F(PageLookTest, PagesAreCentredInTheWorkAreaButTheExitConfirmationIsNot) {
     const RECT area = WorkArea();
-    for (int templateId : GalleryTemplates) {
+    for (const auto& real : RealPages) {
+        const int templateId = real.templateId;
         SCOPED_TRACE("template " + std::to_string(templateId));
         HWND page = Open(templateId, true);
         ASSERT_NE(page, nullptr);
@@ -272,6 +273,10 @@ TEST_F(PageLookTest, TitlesAndFonts) {
             for (int bold : p.bold)
                 if (bold == id) expected = BoldFont;
             EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), expected) << "control " << id;
+            // Bold lines are what the page is about: none of them is hidden.
+            if (expected == BoldFont) {
+                EXPECT_TRUE(Shown(child)) << "control " << id;
+            }
         }
     }
     HWND confirmation = Open(IDD_EXIT_CONFIRM, true);
@@ -335,8 +340,8 @@ TEST_F(PageLookTest, BannerAndFooterBandsAtTheScreensScale) {
         EXPECT_NE(painted.At(ScaleToScreen(20) + ScaleToScreen(10),
                              bottom - expected_->footer + ScaleToScreen(7) + ScaleToScreen(16)),
                   footer);
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_SEPARATOR_TOP)));
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_SEPARATOR_BOTTOM)));
+        EXPECT_FALSE(Shown(GetDlgItem(page, IDC_SEPARATOR_TOP)));
+        EXPECT_FALSE(Shown(GetDlgItem(page, IDC_SEPARATOR_BOTTOM)));
     }
     HWND confirmation = Open(IDD_EXIT_CONFIRM, true);
     const PaintedPage painted(confirmation);
@@ -345,24 +350,33 @@ TEST_F(PageLookTest, BannerAndFooterBandsAtTheScreensScale) {
     EXPECT_EQ(painted.At(painted.Client().right - 3, painted.Client().bottom - 1), body);
 }
 
-TEST_F(PageLookTest, PicturesAreSizedToTheScreensScale) {
-    const struct {
-        int templateId, controlId;
-        bool large;
-    } pictures[] = {
-        {IDD_MAINTENANCE, IDC_PICTURE, false}, {IDD_MAINTENANCE, IDC_PICTURE2, false}, {IDD_SUCCESS, IDC_PICTURE, true},
-        {IDD_ERROR, IDC_PICTURE, true},        {IDD_EXIT_CONFIRM, IDC_PICTURE, true},
+// The listed controls, and no others, hold their rendered pictures and have
+// taken their size: one frame wide, one pixel taller (an odd height).
+TEST_F(PageLookTest, EachPageShowsItsPicturesAtTheirRenderedSize) {
+    using Picture = std::tuple<int, int, std::wstring>;  // template, control, picture name
+    const std::vector<Picture> expected = {
+        {IDD_MAINTENANCE, IDC_PICTURE, L"up"}, {IDD_MAINTENANCE, IDC_PICTURE2, L"ok"},
+        {IDD_SUCCESS, IDC_PICTURE, L"ok_large"}, {IDD_ERROR, IDC_PICTURE, L"err_large"},
+        {IDD_EXIT_CONFIRM, IDC_PICTURE, L"question"},
     };
-    for (const auto& p : pictures) {
-        SCOPED_TRACE("template " + std::to_string(p.templateId) + " control " + std::to_string(p.controlId));
-        HWND page = Open(p.templateId, true);
+    std::vector<Picture> found;
+    for (const auto& real : RealPages) {
+        HWND page = Open(real.templateId, true);
         ASSERT_NE(page, nullptr);
-        const RECT rect = RectInParent(GetDlgItem(page, p.controlId));
-        const int side = p.large ? expected_->largePicture : expected_->smallPicture;
-        EXPECT_EQ(Width(rect), side);
-        EXPECT_EQ(Height(rect), side + 1);
-        EXPECT_EQ(rect.top % 2, 1);
+        for (HWND child : Children(page)) {
+            const CWnd* object = CWnd::FromHandlePermanent(child);
+            if (!object || std::wstring(object->GetRuntimeClassName()) != L"CQvPicture") continue;
+            const auto* picture = static_cast<const CQvPicture*>(object);
+            const int id = GetDlgCtrlID(child);
+            found.emplace_back(real.templateId, id, picture->Name().GetString());
+            SCOPED_TRACE("template " + std::to_string(real.templateId) + " control " + std::to_string(id));
+            EXPECT_TRUE(picture->HasImage());
+            const RECT rect = RectInParent(child);
+            EXPECT_EQ(Width(rect), picture->FrameWidth());
+            EXPECT_EQ(Height(rect), picture->ImageHeight() + 1);
+        }
     }
+    EXPECT_EQ(found, expected);
 }
 
 TEST_F(PageLookTest, StaticControlColours) {

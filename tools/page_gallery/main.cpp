@@ -1,5 +1,6 @@
-// PageGallery: opens each of the six page templates with the common page
-// preparation and painting, and saves a picture of each as a BMP file.
+// PageGallery: opens each of the six wizard pages with its own dialog
+// procedure, as the wizard shows it, and saves a picture of each as a BMP
+// file. Page 102 shows both of its lines; page 103 never starts a removal.
 //   PageGallery.exe <output folder> [label]
 // Files: <output folder>\page101<label>.bmp ... page106<label>.bmp.
 #include <windows.h>
@@ -7,13 +8,14 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "app/UninstallRecord.h"
 #include "bench/ScreenCapture.h"
-#include "tools/page_gallery/GalleryPages.h"
+#include "resources/resource.h"
 #include "wizard/PageLook.h"
+#include "wizard/RealPages.h"
 #include "wizard/ScreenResources.h"
 
 namespace {
@@ -38,15 +40,15 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
     return qvtest::SaveBmp(path, rect.right - rect.left, rect.bottom - rect.top, qvtest::CaptureScreen(rect));
 }
 
-HWND OpenPage(int templateId, HWND owner) {
-    HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner, GalleryPageProc,
-                                   templateId);
+std::unique_ptr<qvtest::RealPageWindow> OpenPage(int templateId, HWND owner) {
+    std::unique_ptr<qvtest::RealPageWindow> opened(new qvtest::RealPageWindow(templateId, owner));
+    HWND page = opened->Get();
     if (!page) return nullptr;
     ShowWindow(page, SW_SHOW);
     SetForegroundWindow(page);
     RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpUntilIdle();
-    return page;
+    return opened;
 }
 
 }  // namespace
@@ -66,24 +68,25 @@ int wmain(int argc, wchar_t** argv) {
     wprintf(L"PageGallery: %d dpi\n", ScreenDpi);
 
     int failures = 0;
-    HWND owner = nullptr;
-    for (int templateId : GalleryTemplates) {
+    std::unique_ptr<qvtest::RealPageWindow> maintenance;
+    for (const qvtest::RealPage& real : qvtest::RealPages) {
+        const int templateId = real.templateId;
         // The exit confirmation opens above the maintenance page, as in the wizard.
-        HWND page = OpenPage(templateId, templateId == 106 ? owner : nullptr);
+        HWND owner = templateId == IDD_EXIT_CONFIRM && maintenance ? maintenance->Get() : nullptr;
+        std::unique_ptr<qvtest::RealPageWindow> page = OpenPage(templateId, owner);
         if (!page) {
             fwprintf(stderr, L"PageGallery: template %d did not open\n", templateId);
             ++failures;
             continue;
         }
         const std::wstring path = folder + L"\\page" + std::to_wstring(templateId) + label + L".bmp";
-        if (!SaveWindowPicture(page, path)) ++failures;
-        if (templateId == 101) {
-            owner = page;
+        if (!SaveWindowPicture(page->Get(), path)) ++failures;
+        if (templateId == IDD_MAINTENANCE) {
+            maintenance = std::move(page);
         } else {
-            DestroyWindow(page);
+            page.reset();
             PumpUntilIdle();
         }
     }
-    if (owner) DestroyWindow(owner);
     return failures;
 }
