@@ -6,6 +6,7 @@
 #include "app/UninstallRecord.h"
 #include "support/Files.h"
 #include "support/Handles.h"
+#include "support/HeldFolders.h"
 
 namespace {
 
@@ -98,9 +99,6 @@ CString CompanionNameOf(const wchar_t* path) {
 }
 
 int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
-    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path);
-
     if (lstrlenW(path) >= PathBufferChars) return 1;
     wchar_t folder[PathBufferChars];
     lstrcpynW(folder, path, PathBufferChars);
@@ -108,14 +106,21 @@ int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
     if (!lastSlash) return 1;
     *lastSlash = L'\0';
 
+    // Held and free of links while the walk acts in them (see
+    // DeleteFileAndEmptyFolders).
+    CHeldFolderChain held;
+    if (!held.Hold(folder)) return 1;
+    if (RemovalCheckedHook) RemovalCheckedHook(folder);
+    held.DeleteFileInDeepest(path);
+
     wchar_t parent[PathBufferChars];
     while (lstrlenW(folder) >= 4) {
         if (!GetWalkParent(folder, parent, PathBufferChars)) break;
         SetCurrentDirectoryW(parent);
         // A "desktop.ini" customises its folder through the folder's
         // attributes; such a folder keeps them (and is not empty anyway).
-        if (!HoldsDesktopIni(folder)) SetFileAttributesW(folder, FILE_ATTRIBUTE_NORMAL);
-        const BOOL removed = RemoveDirectoryW(folder);
+        if (!HoldsDesktopIni(folder)) held.ClearDeepestAttributes();
+        const int removed = held.RemoveDeepest();
         wchar_t* cut = wcsrchr(folder, L'\\');
         if (!removed || !cut) break;
         *cut = L'\0';

@@ -1,5 +1,7 @@
 #include "support/Files.h"
 
+#include "support/HeldFolders.h"
+
 #include <shlobj.h>
 
 #include "support/Handles.h"
@@ -118,9 +120,6 @@ bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity) {
 }
 
 int DeleteFileAndEmptyFolders(const wchar_t* path) {
-    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path);
-
     wchar_t folder[512];
     wchar_t parent[256];
     if (lstrlenW(path) >= 512) return 1;
@@ -131,10 +130,18 @@ int DeleteFileAndEmptyFolders(const wchar_t* path) {
     // The parent of every folder on the walk must fit its 256-character buffer.
     if (lstrlenW(folder) >= 256) return 1;
 
+    // The file's folders are held while the walk acts in them, and none may
+    // be a link: one planted or swapped in above the file would lead the
+    // deletions elsewhere. A file whose folder is gone is gone too.
+    CHeldFolderChain held;
+    if (!held.Hold(folder)) return 1;
+    if (RemovalCheckedHook) RemovalCheckedHook(folder);
+    held.DeleteFileInDeepest(path);
+
     while (lstrlenW(folder) >= 4) {
         if (!GetWalkParent(folder, parent, 256)) break;
         SetCurrentDirectoryW(parent);
-        const BOOL removed = RemoveDirectoryW(folder);
+        const int removed = held.RemoveDeepest();
         wchar_t* cut = wcsrchr(folder, L'\\');
         if (!removed || !cut) break;
         *cut = L'\0';

@@ -5,8 +5,10 @@
 
 #include "RemovalBench.h"
 #include "bench/Driver.h"
+#include "bench/PlantedLinks.h"
 #include "bench/TestFiles.h"
 #include "removal/FileRemoval.h"
+#include "support/HeldFolders.h"
 #include "tools/sample_install/SampleInstallation.h"
 
 using namespace qvtest;
@@ -27,7 +29,7 @@ protected:
             AddSentinel(path);
     }
     void TearDown() override {
-        EXPECT_TRUE(DamagedSentinels(sentinels_).empty()) << "a sentinel was touched";
+        for (const std::wstring& damaged : DamagedSentinels(sentinels_)) ADD_FAILURE() << "touched: " << Narrow(damaged);
         RemoveSentinels(sentinels_);
         SetCurrentDirectoryW(L"C:\\");
         RemoveTree(root_);
@@ -41,6 +43,21 @@ protected:
         ASSERT_TRUE(WriteFileBytes(path, bytes)) << Narrow(path);
         sentinels_.push_back({path, bytes});
     }
+    // A read-only sentinel in a hidden, system folder, both checked with
+    // their attributes: what a link would lead the walks to.
+    void AddMarkedSentinel(const std::wstring& path) {
+        AddSentinel(path);
+        ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        sentinels_.back().attributes = GetFileAttributesW(path.c_str());
+        ASSERT_NE(sentinels_.back().attributes & FILE_ATTRIBUTE_READONLY, 0u);
+        const std::wstring folder = ParentOf(path);
+        ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FolderMarks));
+        markedFolders_.push_back(folder);
+    }
+    void ExpectMarkedFoldersIntact() {
+        for (const std::wstring& folder : markedFolders_)
+            EXPECT_EQ(FolderMarks | FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(folder.c_str())) << Narrow(folder);
+    }
     // Writes a listed file and its companion.
     std::wstring Listed(const std::wstring& relative) {
         const std::wstring path = root_ + L"\\" + relative;
@@ -53,6 +70,7 @@ protected:
     RecordScope record_;
     std::wstring root_;
     std::vector<SentinelFile> sentinels_;
+    std::vector<std::wstring> markedFolders_;
 };
 
 TEST(CompanionName, ReplacesEveryDotAndAppendsIi) {
@@ -222,6 +240,61 @@ TEST_F(FileRemovalTest, DotComponentsDeleteNothing) {
                            root_ + L"\\Other/./kept.txt"});
     RemoveInstalledFiles();
     EXPECT_TRUE(IsFolder(empty)) << "an empty folder that nothing listed lies in stays";
+}
+
+// Links planted above a listed entry lead the walks nowhere: nothing where
+// they point is deleted or changes attributes. (Wine reports no link to a
+// file as one, so a link as the entry itself cannot be shown here.)
+TEST_F(FileRemovalTest, PlantedLinksLeadNowhere) {
+    if (!LinksCanBePlanted()) GTEST_SKIP() << "links are planted by tools/lib/link-planter, which tools/test runs";
+    const std::wstring victim = root_ + L"\\Victim";
+    for (const wchar_t* file : {L"\\victim.txt", L"\\victim_txt.ii", L"\\Deep\\victim.txt", L"\\Deep\\victim_txt.ii"})
+        AddMarkedSentinel(victim + file);
+    const struct {
+        const char* why;
+        std::wstring link, target, listed;
+    } cases[] = {
+        {"a folder link holding the entry", root_ + L"\\Inst\\Linked", victim, root_ + L"\\Inst\\Linked\\victim.txt"},
+        {"a folder link two levels up", root_ + L"\\Up", victim, root_ + L"\\Up\\Deep\\victim.txt"},
+    };
+    std::vector<std::wstring> listed;
+    ASSERT_TRUE(MakeFolders(root_ + L"\\Inst"));
+    for (const auto& c : cases) {
+        ASSERT_TRUE(PlantLink(c.link, c.target)) << c.why;
+        ASSERT_NE(GetFileAttributesW(c.link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << c.why;
+        listed.push_back(c.listed);
+    }
+    RecordScope::SetFiles(listed);
+    RemoveInstalledFiles();
+    ExpectMarkedFoldersIntact();
+}
+
+// The moment between the check and the use: the checked folder is renamed
+// away and a link put in its place. The walk acts only through the handles
+// it checked, so the link leads it nowhere.
+std::wstring RaceFolder, RaceVictim;
+bool RaceFolderMoved = false;
+void SwapTheCheckedFolder(const wchar_t* folder) {
+    if (RaceFolderMoved || RaceFolder != folder) return;
+    RaceFolderMoved = MoveFileW(folder, (RaceFolder + L".moved").c_str()) != 0;
+    if (RaceFolderMoved) PlantLink(RaceFolder, RaceVictim);
+}
+
+TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
+    if (!LinksCanBePlanted()) GTEST_SKIP() << "links are planted by tools/lib/link-planter, which tools/test runs";
+    RaceVictim = root_ + L"\\Victim";
+    AddMarkedSentinel(RaceVictim + L"\\victim.txt");
+    AddMarkedSentinel(RaceVictim + L"\\victim_txt.ii");
+    const std::wstring file = Listed(L"Race\\Deep\\victim.txt");
+    RaceFolder = root_ + L"\\Race\\Deep";
+    RaceFolderMoved = false;
+    RecordScope::SetFiles({file});
+    RemovalCheckedHook = SwapTheCheckedFolder;
+    RemoveInstalledFiles();
+    RemovalCheckedHook = nullptr;
+    ASSERT_TRUE(RaceFolderMoved) << "the swap did not happen";
+    ExpectMarkedFoldersIntact();
+    EXPECT_NE(GetFileAttributesW(RaceFolder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link stays";
 }
 
 TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {

@@ -177,7 +177,8 @@ std::vector<SentinelFile> LaySentinels(const SampleInstallation& sample, const s
 std::vector<std::wstring> DamagedSentinels(const std::vector<SentinelFile>& sentinels) {
     std::vector<std::wstring> damaged;
     for (const SentinelFile& sentinel : sentinels)
-        if (!PathExists(sentinel.path) || ReadFileBytes(sentinel.path) != sentinel.bytes)
+        if (!PathExists(sentinel.path) || ReadFileBytes(sentinel.path) != sentinel.bytes ||
+            (sentinel.attributes && GetFileAttributesW(sentinel.path.c_str()) != sentinel.attributes))
             damaged.push_back(sentinel.path);
     return damaged;
 }

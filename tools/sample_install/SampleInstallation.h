@@ -110,10 +110,12 @@ std::vector<std::pair<HKEY, std::wstring>> NeighbourAddinKeysOf(const std::wstri
 // The add-in's class key under HKEY_CLASSES_ROOT for a version.
 std::wstring AddinClassKeyOf(const std::wstring& version);
 
-// A file that no removal may touch, with its exact content.
+// A file that no removal may touch, with its exact content and, where
+// `attributes` is not zero, its exact attributes.
 struct SentinelFile {
     std::wstring path;
     std::string bytes;
+    DWORD attributes = 0;
 };
 // Lays sentinel files around the installation: beside the install folder,
 // in its parent, in the drive root (named after `tag`), in a sibling
@@ -121,7 +123,8 @@ struct SentinelFile {
 // desktop.ini folder, beside the preview folder and in a sub-subfolder of a
 // preview subfolder.
 std::vector<SentinelFile> LaySentinels(const SampleInstallation& sample, const std::wstring& tag);
-// The sentinels that are missing or differ in any byte; empty when all are intact.
+// The sentinels that are missing or differ in any byte or in their given
+// attributes; empty when all are intact.
 std::vector<std::wstring> DamagedSentinels(const std::vector<SentinelFile>& sentinels);
 void RemoveSentinels(const std::vector<SentinelFile>& sentinels);
 

@@ -1,0 +1,56 @@
+// Folders held open while a removal walk acts in them. The walks run with
+// administrator rights, while the folders above an installation may be
+// writable by any user, who could plant a link (a junction, a symbolic link,
+// a mount point) there or swap one in between a check and a use. So a walk
+// reaches every folder by handle, each opened inside the one above it
+// without following a link, and acts through those handles: a folder renamed
+// away meanwhile is still the one acted on, and a link never leads it
+// elsewhere.
+#pragma once
+
+#include <windows.h>
+
+#include "support/Handles.h"
+
+class CHeldFolderChain {
+public:
+    CHeldFolderChain() = default;
+    CHeldFolderChain(const CHeldFolderChain&) = delete;
+    CHeldFolderChain& operator=(const CHeldFolderChain&) = delete;
+
+    // Holds the drive or share root of `folder` ("X:\a\b" or
+    // "\\server\share\a\b") and every folder below it down to `folder`. Zero,
+    // holding nothing, when a folder is missing, is a link or cannot be
+    // opened, or the path is no full path of fewer than 256 characters.
+    int Hold(const wchar_t* folder);
+
+    // Clears the attributes of the file at `path`, which lies in the deepest
+    // folder, and deletes it, through one handle opened inside that folder;
+    // a link is left alone.
+    void DeleteFileInDeepest(const wchar_t* path);
+
+    // Clears the attributes of the deepest folder through its handle.
+    int ClearDeepestAttributes();
+
+    // Removes the deepest folder if it is empty and lets go of it either way.
+    // It is opened once more by name inside the folder above, and removed
+    // only when that is still the same folder. Never removes the root.
+    int RemoveDeepest();
+
+    int Count() const { return count_; }
+
+private:
+    static constexpr int MaximumDepth = 128;
+    static constexpr int PathChars = 256;
+    void LetGoOfAll();
+
+    CFileHandle folders_[MaximumDepth];
+    // folders_[i] is named by path_ from nameStart_[i] up to the next "\".
+    wchar_t path_[PathChars] = L"";
+    int nameStart_[MaximumDepth] = {};
+    int count_ = 0;
+};
+
+// Called, when set, after a walk has held and checked its folders and before
+// it acts in them. Tests use it to swap a folder at exactly that moment.
+extern void (*RemovalCheckedHook)(const wchar_t* folder);
