@@ -1,43 +1,18 @@
 #include "imaging/SvgRendering.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include "framework/WinApp.h"
 #include "imaging/NanoSvg.h"
-#include "support/Files.h"
 #include "support/Handles.h"
 
 namespace {
 
-constexpr int PathCapacity = MAX_PATH;
-constexpr DWORD WriteChunk = 32767;
-// A drawing file larger than this is not one of ours.
-constexpr DWORD MaxSvgFileSize = 4 * 1024 * 1024;
+// A drawing resource larger than this is not one of ours.
+constexpr DWORD MaxSvgSize = 4 * 1024 * 1024;
 // Limits of a rendering: drawings are icons and logos.
 constexpr double MaxRenderedSide = 8192.0;
-
-// The file's bytes with a terminating zero, in a malloc block; null on failure.
-char* ReadWholeFile(const wchar_t* path) {
-    CFileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
-    if (!file) return nullptr;
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file.Get(), &high);
-    if (size == INVALID_FILE_SIZE || high != 0 || size > MaxSvgFileSize) return nullptr;
-    char* text = static_cast<char*>(malloc(size + 1));
-    if (!text) return nullptr;
-    DWORD total = 0;
-    while (total < size) {
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), text + total, size - total, &read, nullptr) || read == 0) {
-            free(text);
-            return nullptr;
-        }
-        total += read;
-    }
-    text[size] = '\0';
-    return text;
-}
 
 struct CParsedImage {
     NSVGimage* image = nullptr;
@@ -75,47 +50,31 @@ void CopyPixels(const BYTE* rgba, BYTE* bgra, int width, int height) {
 
 }  // namespace
 
-bool ExtractResourceToTempFile(const wchar_t* type, const wchar_t* name, wchar_t* path) {
-    if (!type || !name || !path) return false;
-    if (!IS_INTRESOURCE(name) && name[0] == L'\0') return false;
+PackedBitmap RenderSvgResource(const wchar_t* name, double scale) {
+    if (!name || !(scale > 0.0) || scale > 64.0) return nullptr;
+    if (!IS_INTRESOURCE(name) && name[0] == L'\0') return nullptr;
     HMODULE module = AfxGetResourceHandle();
-    HRSRC resource = FindResourceW(module, name, type);
-    if (!resource) return false;
+    HRSRC resource = FindResourceW(module, name, L"SVG");
+    if (!resource) return nullptr;
     const DWORD size = SizeofResource(module, resource);
+    if (size > MaxSvgSize) return nullptr;
     HGLOBAL loaded = LoadResource(module, resource);
-    if (!loaded) return false;
-    const BYTE* bytes = static_cast<const BYTE*>(LockResource(loaded));
-    if (!bytes && size != 0) return false;
-    path[0] = L'\0';
+    if (!loaded) return nullptr;
+    const void* bytes = LockResource(loaded);
+    if (!bytes && size != 0) return nullptr;
 
-    const CString tempName = MakeUniqueFileName(L"tmp", L"", L"inst");
-    if (tempName.IsEmpty() || tempName.GetLength() >= PathCapacity) return false;
-    CFileHandle file(CreateNewFile(tempName));
-    if (!file) return false;
-    lstrcpynW(path, tempName, PathCapacity);
-
-    for (DWORD offset = 0; offset < size;) {
-        const DWORD chunk = (size - offset < WriteChunk) ? size - offset : WriteChunk;
-        if (!WriteBytes(file.Get(), bytes + offset, chunk)) {
-            // Leave nothing behind in the work folder.
-            CloseFile(file.Detach());
-            DeleteFileIfPresent(path);
-            path[0] = L'\0';
-            return false;
-        }
-        offset += chunk;
-    }
-    return CloseFile(file.Detach()) != FALSE;
-}
-
-PackedBitmap RasterizeSvgFile(const wchar_t* path, double scale) {
-    if (!path || !(scale > 0.0) || scale > 64.0) return nullptr;
     CParsedImage parsed;
     {
-        char* text = ReadWholeFile(path);
-        if (!text) return nullptr;
-        parsed.image = nsvgParse(text, "px", 96.0f);
-        free(text);
+        // NanoSVG parses a zero-terminated text and writes into it, while the
+        // resource is read-only memory and carries no terminator: it parses a
+        // heap copy instead.
+        CMallocBlock text;
+        text.data = malloc(size + 1);
+        if (!text.data) return nullptr;
+        char* characters = static_cast<char*>(text.data);
+        if (size != 0) memcpy(characters, bytes, size);
+        characters[size] = '\0';
+        parsed.image = nsvgParse(characters, "px", 96.0f);
     }
     if (!parsed.image) return nullptr;
 
@@ -151,12 +110,4 @@ PackedBitmap RasterizeSvgFile(const wchar_t* path, double scale) {
         CopyPixels(static_cast<const BYTE*>(pixels.data), PackedBitmapPixels(header), width, height);
     }
     return bitmap.Detach();
-}
-
-PackedBitmap RenderSvgResource(const wchar_t* name, double scale) {
-    wchar_t path[PathCapacity] = L"";
-    if (!ExtractResourceToTempFile(L"SVG", name, path)) return nullptr;
-    PackedBitmap bitmap = RasterizeSvgFile(path, scale);
-    DeleteFileIfPresent(path);
-    return bitmap;
 }

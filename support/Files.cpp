@@ -37,14 +37,55 @@ CString ShellFolderPath(int csidl, const wchar_t* shellFoldersValue) {
     return CString(path);
 }
 
+// The folder without its trailing "\" (a drive root keeps it): a query of
+// that path describes the folder entry itself, where the path with the "\"
+// would describe whatever a link there points to.
+CString FolderEntryPath(const CString& folder) {
+    const int length = folder.GetLength();
+    if (length > 3 && folder.GetAt(length - 1) == L'\\') return CString(folder.GetString(), length - 1);
+    return folder;
+}
+
+// CREATE_NEW's answers for a name that is already taken: by a file or a
+// folder, or, under Wine, by a link that points to nothing.
+bool IsNameTaken(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_NOT_FOUND;
+}
+
+// Creates a new, empty "inst0001.tmp" in the folder (or the first number whose
+// name is free), which Windows deletes when its handle closes. CREATE_NEW never
+// opens an existing entry, so whatever another program put under the name, a
+// file or a link, is neither truncated nor followed, and no second operation
+// by path can land on something put there in between.
+bool CanCreateFileIn(const CString& folder) {
+    CString name;
+    for (int n = 1; n <= 9999; ++n) {
+        name.Format(L"%sinst%04d.tmp", folder.GetString(), n);
+        CFileHandle probe(
+            CreateFileW(name, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (probe) return true;
+        if (!IsNameTaken(GetLastError())) return false;
+    }
+    return false;
+}
+
+// The write test of one candidate folder (ending with "\"). The folder is
+// made when it is missing. A folder that is a link is refused: files made
+// there would land wherever it points. The program keeps no files in its work
+// folder, so a folder that the test made is removed again afterwards, passed
+// or not.
 bool PassesWriteTest(const CString& candidate) {
-    if (!CreateFolderPath(candidate)) return false;
-    CString probe;
-    if (!CreateEmptyTempFile(candidate, L"inst", probe)) return false;
-    if (!IsExistingFile(probe)) return false;
-    SetFileAttributesW(probe, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(probe);
-    return !IsExistingFile(probe);
+    const bool existed = IsExistingFolder(candidate) != 0;
+    if (!existed && !CreateFolderPath(candidate)) return false;
+    const CString entry = FolderEntryPath(candidate);
+    const DWORD attributes = GetFileAttributesW(entry);
+    const bool plainFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                             !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const bool passed = plainFolder && CanCreateFileIn(candidate);
+    // RemoveDirectoryW removes only an empty folder; a link is left alone.
+    if (!existed && plainFolder) RemoveDirectoryW(entry);
+    return passed;
 }
 
 }  // namespace
@@ -62,12 +103,6 @@ int IsExistingFolder(const wchar_t* path) {
     if (!path || path[0] == L'\0') return 0;
     const DWORD attributes = GetFileAttributesW(path);
     return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ? 1 : 0;
-}
-
-void DeleteFileIfPresent(const wchar_t* path) {
-    if (!FileExists(path)) return;
-    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path);
 }
 
 namespace {
@@ -167,28 +202,6 @@ int CreateFolderPath(const wchar_t* folderPath) {
     return CreateDirectoryW(withoutSlash, nullptr) ? 1 : 0;
 }
 
-CString MakeUniqueFileName(const wchar_t* extension, const wchar_t* folderPath, const wchar_t* prefix) {
-    CString lowerExtension(extension);
-    lowerExtension.MakeLower();
-    CString folder = (folderPath && folderPath[0]) ? CString(folderPath) : GetWorkFolder();
-    if (folder.IsEmpty() || folder.GetAt(folder.GetLength() - 1) != L'\\') folder += L'\\';
-    const wchar_t* namePrefix = (prefix && prefix[0]) ? prefix : L"inst";
-    CString name;
-    for (int n = 1; n <= 9999; ++n) {
-        name.Format(L"%s%s%04d.%s", folder.GetString(), namePrefix, n, lowerExtension.GetString());
-        if (!FileExists(name)) return name;
-    }
-    return CString();
-}
-
-int CreateEmptyTempFile(const wchar_t* folderPath, const wchar_t* prefix, CString& path) {
-    CString name = MakeUniqueFileName(L"tmp", folderPath, prefix);
-    if (name.IsEmpty()) return 0;
-    path = name;
-    CFileHandle file(CreateNewFile(path));
-    return 1;
-}
-
 int FindWorkFolder(CString& folder) {
     folder = ShellFolderPath(CSIDL_LOCAL_APPDATA, L"Local AppData");
     if (!folder.IsEmpty()) {
@@ -218,15 +231,3 @@ CString GetWorkFolder() {
     if (g_workFolder.IsEmpty()) FindWorkFolder(g_workFolder);
     return g_workFolder;
 }
-
-HANDLE CreateNewFile(const wchar_t* path) {
-    return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-int WriteBytes(HANDLE file, const void* data, DWORD count) {
-    DWORD written = 0;
-    return (WriteFile(file, data, count, &written, nullptr) && written == count) ? 1 : 0;
-}
-
-BOOL CloseFile(HANDLE file) { return CloseHandle(file); }

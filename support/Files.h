@@ -1,6 +1,5 @@
 // File and folder utilities: existence tests, deletions that clear the
-// read-only marks first, folder creation, unique temporary names and the
-// per-user work folder in which temporary files are made.
+// read-only marks first, folder creation and the per-user work folder.
 #pragma once
 
 #include <windows.h>
@@ -16,9 +15,6 @@ int FolderExists(const wchar_t* path);
 // accepts a trailing "\".
 int IsExistingFile(const wchar_t* path);
 int IsExistingFolder(const wchar_t* path);
-
-// Deletes the file when FileExists says it is one; reports nothing.
-void DeleteFileIfPresent(const wchar_t* path);
 
 // True for a full path ("X:\..." or "\\server\share\...", under 256
 // characters) that names a folder below its drive or share root once "." and
@@ -46,24 +42,14 @@ int DeleteFileAndEmptyFolders(const wchar_t* path);
 // folder exists at the end.
 int CreateFolderPath(const wchar_t* folderPath);
 
-// folder + prefix + 4 digits + "." + lower-case extension, the first name
-// from 0001 to 9999 that FileExists does not find; the empty text when all
-// are taken. An empty folder means the work folder, an empty prefix "inst".
-CString MakeUniqueFileName(const wchar_t* extension, const wchar_t* folderPath, const wchar_t* prefix);
-
-// Takes a unique ".tmp" name, creates the file empty and closes it. Non-zero
-// when a name was found (it is then in `path`); the creation is not checked.
-int CreateEmptyTempFile(const wchar_t* folderPath, const wchar_t* prefix, CString& path);
-
 // Finds a folder in which the process can create and delete files: local
 // application data + "Quorvex\", else the temporary folder, else roaming
 // application data + "Quorvex\". Zero when none passes the write test.
+// The test creates only a new file, through a handle that deletes it, and
+// refuses a folder that is a link. A folder the search had to make is removed
+// again, since the program keeps no files there: the folder it reports need
+// not exist afterwards.
 int FindWorkFolder(CString& folder);
 
 // The work folder, found at first use (and again while it stays empty).
 CString GetWorkFolder();
-
-// Thin wrappers for writing a new file.
-HANDLE CreateNewFile(const wchar_t* path);
-int WriteBytes(HANDLE file, const void* data, DWORD count);
-BOOL CloseFile(HANDLE file);

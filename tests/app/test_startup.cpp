@@ -2,6 +2,9 @@
 // or damaged uninstall.ini and a missing install folder, and the exit code.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include "bench/Driver.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
@@ -113,6 +116,12 @@ TEST(StartupOnSampleTest, CompleteInstallationOpensTheWizardWithoutMessage) {
     std::wstring error;
     ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
     const std::vector<std::wstring> before = ListTree(sample.installFolder);
+    // The work folder's search makes "<Local AppData>\Quorvex" for its write
+    // test; the program keeps nothing there and must not leave it behind.
+    wchar_t localAppData[MAX_PATH] = L"";
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, localAppData));
+    const std::wstring quorvex = std::wstring(localAppData) + L"\\Quorvex";
+    ASSERT_FALSE(PathExists(quorvex));
 
     ProcessDriver driver;
     ASSERT_TRUE(driver.Start(InstallFolderOf(sample) + L"Uninstall.exe", sample.installFolder));
@@ -134,6 +143,7 @@ TEST(StartupOnSampleTest, CompleteInstallationOpensTheWizardWithoutMessage) {
     ASSERT_TRUE(driver.WaitForExit(exitCode));
     EXPECT_EQ(0u, exitCode);
     EXPECT_EQ(before, ListTree(sample.installFolder)) << "start-up and a cancelled wizard change nothing";
+    EXPECT_FALSE(PathExists(quorvex)) << "no Quorvex folder left behind";
     RemoveSampleInstallation(sample);
     RemoveTree(L"C:\\QvTest\\Sample Install");
     RemoveTree(L"C:\\QvTest\\Sample Preview");

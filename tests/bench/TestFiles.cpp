@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "support/Files.h"
+#include "bench/Driver.h"
 
 namespace qvtest {
 
@@ -97,15 +97,125 @@ std::vector<std::wstring> ListTree(const std::wstring& root) {
     return entries;
 }
 
-std::set<std::wstring> WorkFolderTempFiles() {
-    std::set<std::wstring> names;
-    const std::wstring folder = GetWorkFolder().GetString();
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"inst*.tmp").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do names.insert(data.cFileName);
-    while (FindNextFileW(find, &data));
-    FindClose(find);
+FileState StateOf(const std::wstring& path) {
+    return FileState{ReadFileBytes(path), GetFileAttributesW(path.c_str())};
+}
+
+namespace {
+
+// The Linux path of a Windows path, from Wine's own conversion.
+std::string UnixPath(const std::wstring& path) {
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    const auto convert = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = convert ? convert(path.c_str()) : nullptr;
+    if (!name) return std::string();
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs a command of the Linux shell. Wine starts a Linux program named by its
+// Z: path but hands back no process handle, so the command ends by putting its
+// exit status into a file, which this waits for. True when it exited with 0.
+bool RunLinuxCommand(const std::string& command) {
+    static int serial = 0;
+    MakeFolders(L"C:\\QvTest");
+    const std::wstring done =
+        L"C:\\QvTest\\linux-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial) + L".status";
+    const std::string doneUnix = UnixPath(done);
+    if (doneUnix.empty()) return false;
+    std::string line = "Z:\\bin\\sh -c \"" + command + "; echo $? >'" + doneUnix + ".part' && mv '" + doneUnix +
+                       ".part' '" + doneUnix + "'\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
+    const bool finished = WaitUntil([&] { return PathExists(done); });
+    const std::string status = ReadFileBytes(done);
+    DeleteFileW(done.c_str());
+    return finished && status == "0\n";
+}
+
+std::string Quoted(const std::string& unixPath) { return "'" + unixPath + "'"; }
+
+}  // namespace
+
+bool PlantLink(const std::wstring& link, const std::wstring& target) {
+    const std::string linkUnix = UnixPath(link), targetUnix = UnixPath(target);
+    if (linkUnix.empty() || targetUnix.empty()) return false;
+    return RunLinuxCommand("ln -s " + Quoted(targetUnix) + " " + Quoted(linkUnix));
+}
+
+bool RemoveLink(const std::wstring& link) {
+    const std::string linkUnix = UnixPath(link);
+    if (linkUnix.empty()) return false;
+    return RunLinuxCommand("test ! -L " + Quoted(linkUnix) + " || rm " + Quoted(linkUnix));
+}
+
+namespace {
+
+const wchar_t WatchMarker[] = L"QvWatch.mark";
+
+}  // namespace
+
+FolderWatch::FolderWatch(const std::wstring& folder) : folder_(folder), buffer_(16384) {
+    directory_ =
+        CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    overlapped_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Read();
+}
+
+FolderWatch::~FolderWatch() {
+    if (reading_) {
+        CancelIo(directory_);
+        DWORD bytes = 0;
+        GetOverlappedResult(directory_, &overlapped_, &bytes, TRUE);
+    }
+    if (directory_ != INVALID_HANDLE_VALUE) CloseHandle(directory_);
+    if (overlapped_.hEvent) CloseHandle(overlapped_.hEvent);
+}
+
+void FolderWatch::Read() {
+    ResetEvent(overlapped_.hEvent);
+    reading_ = directory_ != INVALID_HANDLE_VALUE &&
+               ReadDirectoryChangesW(directory_, buffer_.data(), static_cast<DWORD>(buffer_.size() * sizeof(DWORD)),
+                                     FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME, nullptr,
+                                     &overlapped_, nullptr);
+}
+
+std::vector<std::wstring> FolderWatch::Changes() {
+    std::vector<std::wstring> names;
+    if (!reading_) return {L"(the folder cannot be watched)"};
+    const std::wstring marker = folder_ + L"\\" + WatchMarker;
+    if (!WriteFileBytes(marker, "")) return {L"(no marker file)"};
+    bool markerSeen = false;
+    while (!markerSeen && reading_) {
+        if (WaitForSingleObject(overlapped_.hEvent, DefaultWaitMs) != WAIT_OBJECT_0) break;
+        DWORD bytes = 0;
+        reading_ = false;
+        if (!GetOverlappedResult(directory_, &overlapped_, &bytes, FALSE)) break;
+        if (bytes == 0) names.push_back(L"(more changes than the buffer holds)");
+        const BYTE* record = reinterpret_cast<const BYTE*>(buffer_.data());
+        for (DWORD offset = 0; bytes != 0;) {
+            const auto* change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(record + offset);
+            const std::wstring name(change->FileName, change->FileNameLength / sizeof(wchar_t));
+            if (name == WatchMarker)
+                markerSeen = true;
+            else if (!markerSeen)
+                names.push_back(name);
+            if (change->NextEntryOffset == 0) break;
+            offset += change->NextEntryOffset;
+        }
+        if (!markerSeen) Read();
+    }
+    DeleteFileW(marker.c_str());
+    if (!markerSeen) names.push_back(L"(the marker's record never came)");
     return names;
 }
 

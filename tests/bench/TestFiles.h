@@ -1,8 +1,10 @@
 // File helpers for tests: fresh folders on drive C: of the test prefix,
-// whole-file reads and writes, recursive clean-up and tree listings.
+// whole-file reads and writes, recursive clean-up and tree listings, links
+// made on the Linux side and a watch of the names made in a folder.
 #pragma once
 
-#include <set>
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -27,8 +29,44 @@ void RemoveTree(const std::wstring& path);
 // Every file and folder below root, as paths relative to it, sorted.
 std::vector<std::wstring> ListTree(const std::wstring& root);
 
-// The names of the temporary files ("inst*.tmp") in the work folder.
-std::set<std::wstring> WorkFolderTempFiles();
+// A file's bytes and attributes, to compare a file before and after.
+struct FileState {
+    std::string bytes;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    bool operator==(const FileState& other) const { return bytes == other.bytes && attributes == other.attributes; }
+};
+FileState StateOf(const std::wstring& path);
+
+// Links, made and removed from the Linux side: Wine's CreateSymbolicLinkW
+// makes nothing, but a Unix symbolic link inside the prefix is a link for the
+// Windows programs (a folder link shows FILE_ATTRIBUTE_REPARSE_POINT; a link
+// whose target is missing is invisible to them). Never remove a link with
+// DeleteFileW or RemoveDirectoryW: under Wine they remove its target.
+bool PlantLink(const std::wstring& link, const std::wstring& target);
+bool RemoveLink(const std::wstring& link);
+
+// Records the names added, removed or renamed directly in a folder from its
+// construction on.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::wstring& folder);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // Ends the watch and returns the names of every change, in order. A
+    // marker file of the watch's own is made last and deleted again: once its
+    // record is read, every earlier change has been.
+    std::vector<std::wstring> Changes();
+
+private:
+    void Read();
+    std::wstring folder_;
+    HANDLE directory_ = INVALID_HANDLE_VALUE;
+    OVERLAPPED overlapped_{};
+    std::vector<DWORD> buffer_;
+    bool reading_ = false;
+};
 
 std::wstring ParentOf(const std::wstring& path);
 std::string Narrow(const std::wstring& text);

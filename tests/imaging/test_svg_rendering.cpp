@@ -1,6 +1,6 @@
 // Rendering of SVG resources: sizes at every screen scale, the packed layout
-// byte for byte, name lookup without regard to case, the temporary file, and
-// resources that are no drawings.
+// byte for byte, name lookup without regard to case, no file in the work
+// folder, and resources that are no drawings.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdint>
-#include <set>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -46,16 +46,7 @@ std::string ResourceBytes(const wchar_t* name) {
     return std::string(bytes, bytes + size);
 }
 
-class SvgRenderingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(std::wstring(GetWorkFolder()).empty());
-        before_ = qvtest::WorkFolderTempFiles();
-    }
-    void TearDown() override { EXPECT_EQ(before_, qvtest::WorkFolderTempFiles()) << "a temporary file was left behind"; }
-
-    std::set<std::wstring> before_;
-};
+class SvgRenderingTest : public ::testing::Test {};
 
 // The length times the scale, rounded to the nearest double and then
 // truncated toward zero, worked out in integers so that the expectation does
@@ -233,37 +224,69 @@ TEST_F(SvgRenderingTest, NamesAreFoundInAnyCase) {
     GlobalFree(upper);
 }
 
-TEST_F(SvgRenderingTest, ExtractWritesTheResourceToANewTemporaryFile) {
-    wchar_t path[MAX_PATH];
-    wmemset(path, L'#', MAX_PATH);
-    ASSERT_TRUE(ExtractResourceToTempFile(L"SVG", L"quorvex", path));
-    const std::wstring file = path;
-    const std::wstring folder = static_cast<const wchar_t*>(GetWorkFolder());
-    EXPECT_EQ(file.substr(0, folder.size()), folder);
-    const std::wstring name = file.substr(folder.size());
-    ASSERT_EQ(name.size(), 12u) << qvtest::Narrow(name);
-    EXPECT_EQ(name.substr(0, 4), L"inst");
-    EXPECT_EQ(name.substr(8), L".tmp");
-    EXPECT_EQ(qvtest::ReadFileBytes(file), ResourceBytes(L"QUORVEX"));
-    DeleteFileW(path);
+// Drawings are parsed from memory: rendering makes no file in the work
+// folder, not even for a moment, and leaves the entries under the names its
+// temporary files once had alone: another drawing (a 10 x 10 square that must
+// not show up) and a read-only sentinel.
+TEST_F(SvgRenderingTest, RenderingMakesNoFileAndLeavesPlantedFilesAlone) {
+    std::wstring folder = GetWorkFolder().GetString();
+    ASSERT_FALSE(folder.empty());
+    folder.pop_back();  // the trailing "\"
+    const bool madeFolder = !qvtest::IsFolder(folder);
+    ASSERT_TRUE(qvtest::MakeFolders(folder));
+    const struct {
+        const wchar_t* name;
+        const char* bytes;
+        DWORD attributes;
+    } planted[] = {
+        {L"inst0001.tmp",
+         "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'>"
+         "<rect width='10' height='10' fill='red'/></svg>",
+         FILE_ATTRIBUTE_NORMAL},
+        {L"inst0002.tmp", "sentinel\r\n", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN},
+    };
+    std::vector<qvtest::FileState> before;
+    for (const auto& p : planted) {
+        const std::wstring path = folder + L"\\" + p.name;
+        ASSERT_TRUE(qvtest::WriteFileBytes(path, p.bytes));
+        ASSERT_TRUE(SetFileAttributesW(path.c_str(), p.attributes));
+        before.push_back(qvtest::StateOf(path));
+    }
+
+    std::vector<std::wstring> changes;
+    {
+        qvtest::FolderWatch watch(folder);
+        const struct {
+            const wchar_t* name;
+            int width, height;
+        } drawings[] = {{L"UP", 24, 24}, {L"OK_LARGE", 48, 48}, {L"QUORVEX", 125, 32}};
+        for (const auto& d : drawings) {
+            HGLOBAL block = RenderSvgResource(d.name, 1.0);
+            ASSERT_NE(block, nullptr) << qvtest::Narrow(d.name);
+            const Packed packed = ReadPacked(block);
+            GlobalFree(block);
+            EXPECT_EQ(packed.header.biWidth, d.width) << qvtest::Narrow(d.name);
+            EXPECT_EQ(packed.header.biHeight, d.height) << qvtest::Narrow(d.name);
+        }
+        changes = watch.Changes();
+    }
+    EXPECT_TRUE(changes.empty()) << qvtest::Narrow(changes.empty() ? L"" : changes.front());
+
+    for (size_t i = 0; i < std::size(planted); ++i) {
+        const std::wstring path = folder + L"\\" + planted[i].name;
+        EXPECT_TRUE(before[i] == qvtest::StateOf(path)) << qvtest::Narrow(path);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+    if (madeFolder) RemoveDirectoryW(folder.c_str());
 }
 
-TEST_F(SvgRenderingTest, MissingNamesMakeNoFile) {
-    wchar_t path[MAX_PATH] = L"untouched";
-    EXPECT_FALSE(ExtractResourceToTempFile(L"SVG", L"NO_SUCH_PICTURE", path));
-    EXPECT_STREQ(path, L"untouched");
-    EXPECT_FALSE(ExtractResourceToTempFile(L"SVG", L"", path));
-    EXPECT_FALSE(ExtractResourceToTempFile(L"PNG", L"UP", path));
-    for (const wchar_t* name : {L"NO_SUCH_PICTURE", L"", L"IMAGE|up|1", L"U P"})
-        EXPECT_EQ(RenderSvgResource(name, 1.0), nullptr) << qvtest::Narrow(name);
-    EXPECT_EQ(RenderSvgResource(nullptr, 1.0), nullptr);
-}
-
-TEST_F(SvgRenderingTest, ResourcesThatAreNoDrawingsRenderNothing) {
-    for (const wchar_t* name : {L"NOT_SVG", L"EMPTY_SVG", L"RANDOM_BYTES", L"HUGE"}) {
+TEST_F(SvgRenderingTest, MissingResourcesAndResourcesThatAreNoDrawingsRenderNothing) {
+    for (const wchar_t* name : {L"NOT_SVG", L"EMPTY_SVG", L"RANDOM_BYTES", L"HUGE", L"NO_SUCH_PICTURE", L"",
+                                L"IMAGE|up|1", L"U P", static_cast<const wchar_t*>(nullptr)}) {
         for (double scale : {1.0, 2.0}) {
             HGLOBAL block = RenderSvgResource(name, scale);
-            EXPECT_EQ(block, nullptr) << qvtest::Narrow(name) << " at " << scale;
+            EXPECT_EQ(block, nullptr) << qvtest::Narrow(name ? name : L"(null)") << " at " << scale;
             if (block) GlobalFree(block);
         }
     }
@@ -281,18 +304,6 @@ TEST_F(SvgRenderingTest, TruncatedDrawingGivesASanePictureOrNone) {
 
 TEST_F(SvgRenderingTest, UnusableScalesRenderNothing) {
     for (double scale : {0.0, -1.0, 0.001, 1e9}) EXPECT_EQ(RenderSvgResource(L"UP", scale), nullptr) << scale;
-}
-
-TEST_F(SvgRenderingTest, RasterizeFileRefusesMissingFiles) {
-    const std::wstring folder = qvtest::FreshTestFolder(L"SvgRendering");
-    EXPECT_EQ(RasterizeSvgFile((folder + L"\\absent.svg").c_str(), 1.0), nullptr);
-    EXPECT_EQ(RasterizeSvgFile(folder.c_str(), 1.0), nullptr);
-    ASSERT_TRUE(qvtest::WriteFileBytes(folder + L"\\ok.svg", ResourceBytes(L"OK")));
-    HGLOBAL block = RasterizeSvgFile((folder + L"\\ok.svg").c_str(), 2.0);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(ReadPacked(block).header.biWidth, 48);
-    GlobalFree(block);
-    qvtest::RemoveTree(folder);
 }
 
 // The program's icon (icon group 1) is made from the same drawing as the

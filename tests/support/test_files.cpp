@@ -1,6 +1,5 @@
 // File and folder utilities on Wine's real file system: existence tests,
-// deletions, the folder walk, folder creation, unique names and the work
-// folder.
+// deletions, the folder walk, folder creation and the work folder.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -58,18 +57,6 @@ TEST_F(FilesTest, ExistenceTests) {
     }
     EXPECT_EQ(0, IsExistingFile(nullptr));
     EXPECT_EQ(0, IsExistingFolder(nullptr));
-}
-
-TEST_F(FilesTest, DeleteFileIfPresent) {
-    const std::wstring readOnly = root_ + L"\\read-only.txt";
-    Write(readOnly);
-    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    DeleteFileIfPresent(readOnly.c_str());
-    EXPECT_FALSE(PathExists(readOnly));
-    MakeFolders(root_ + L"\\folder.txt");
-    DeleteFileIfPresent((root_ + L"\\folder.txt").c_str());
-    EXPECT_TRUE(IsFolder(root_ + L"\\folder.txt"));
-    DeleteFileIfPresent((root_ + L"\\missing.txt").c_str());
 }
 
 TEST_F(FilesTest, WalkParent) {
@@ -154,47 +141,6 @@ TEST_F(FilesTest, CreateFolderPath) {
     }
 }
 
-TEST_F(FilesTest, MakeUniqueFileName) {
-    EXPECT_EQ(root_ + L"\\inst0001.tmp", std::wstring(MakeUniqueFileName(L"TMP", root_.c_str(), L"").GetString()));
-    Write(root_ + L"\\inst0001.tmp");
-    EXPECT_EQ(root_ + L"\\inst0002.tmp",
-              std::wstring(MakeUniqueFileName(L"tmp", (root_ + L"\\").c_str(), nullptr).GetString()));
-    MakeFolders(root_ + L"\\inst0002.tmp");
-    EXPECT_EQ(root_ + L"\\inst0002.tmp", std::wstring(MakeUniqueFileName(L"tmp", root_.c_str(), L"").GetString()))
-        << "a folder of that name does not count";
-    EXPECT_EQ(root_ + L"\\Qv0001.svg", std::wstring(MakeUniqueFileName(L"SvG", root_.c_str(), L"Qv").GetString()));
-}
-
-TEST_F(FilesTest, MakeUniqueFileNameWhenAllAreTaken) {
-    const std::wstring folder = root_ + L"\\Full";
-    MakeFolders(folder);
-    for (int n = 1; n <= 9999; ++n) {
-        wchar_t name[32];
-        wsprintfW(name, L"\\x%04d.tmp", n);
-        HANDLE file = CreateFileW((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        CloseHandle(file);
-    }
-    EXPECT_TRUE(MakeUniqueFileName(L"tmp", folder.c_str(), L"x").IsEmpty());
-    CString path(L"untouched");
-    EXPECT_EQ(0, CreateEmptyTempFile(folder.c_str(), L"x", path));
-    EXPECT_EQ(std::wstring(L"untouched"), std::wstring(path.GetString()));
-}
-
-TEST_F(FilesTest, CreateEmptyTempFileAndWriters) {
-    CString path;
-    ASSERT_EQ(1, CreateEmptyTempFile(root_.c_str(), L"", path));
-    EXPECT_EQ(root_ + L"\\inst0001.tmp", std::wstring(path.GetString()));
-    EXPECT_TRUE(PathExists(path.GetString()));
-    EXPECT_EQ("", ReadFileBytes(path.GetString()));
-
-    HANDLE file = CreateNewFile(path);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    EXPECT_EQ(1, WriteBytes(file, "abc\0d", 5));
-    EXPECT_NE(0, CloseFile(file));
-    EXPECT_EQ(std::string("abc\0d", 5), ReadFileBytes(path.GetString()));
-}
-
 std::wstring LocalAppData() {
     wchar_t path[MAX_PATH] = L"";
     SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path);
@@ -217,32 +163,110 @@ bool HoldsProbeFiles(const std::wstring& folder) {
     return true;
 }
 
-TEST_F(FilesTest, WorkFolderIsLocalAppDataQuorvex) {
-    CString folder;
-    ASSERT_EQ(1, FindWorkFolder(folder));
-    EXPECT_EQ(LocalAppData() + L"\\Quorvex\\", std::wstring(folder.GetString()));
-    EXPECT_FALSE(HoldsProbeFiles(folder.GetString())) << "the write test leaves nothing behind";
-    const CString first = GetWorkFolder();
-    EXPECT_EQ(std::wstring(folder.GetString()), std::wstring(first.GetString()));
-    EXPECT_EQ(std::wstring(first.GetString()), std::wstring(GetWorkFolder().GetString())) << "fixed once found";
-}
-
-TEST_F(FilesTest, WorkFolderFallsBackToTheTemporaryFolder) {
-    // "<Local AppData>\Quorvex" is a file, so that candidate cannot be made.
+// The work folder's search with "<Local AppData>\Quorvex" in each state that
+// matters. The write test may only make a new file of its own, through a
+// handle that deletes it: an entry already under its name, a read-only file or
+// a link to a missing file, is neither truncated nor followed (through the
+// link the file would be made, wherever it points). A Quorvex folder that is a
+// link is refused. A Quorvex folder that the search made is gone afterwards;
+// one it found stays.
+TEST_F(FilesTest, WorkFolderSearch) {
+    enum class Quorvex { Absent, IsAnEmptyFolder, HoldsEntriesUnderTheTestNames, IsAFile, IsALinkToAFolder };
+    const std::wstring local = LocalAppData() + L"\\Quorvex\\";
+    const struct {
+        Quorvex state;
+        const char* name;
+        std::wstring found;
+    } cases[] = {
+        {Quorvex::Absent, "absent", local},
+        {Quorvex::IsAnEmptyFolder, "an empty folder", local},
+        {Quorvex::HoldsEntriesUnderTheTestNames, "holds entries under the test names", local},
+        // The temporary folder itself, no Quorvex subfolder.
+        {Quorvex::IsAFile, "a file", TempFolder()},
+        {Quorvex::IsALinkToAFolder, "a link to a folder", TempFolder()},
+    };
     const std::wstring quorvex = LocalAppData() + L"\\Quorvex";
     const std::wstring saved = LocalAppData() + L"\\Quorvex.qvtest-saved";
     const bool hadFolder = IsFolder(quorvex);
     if (hadFolder) ASSERT_TRUE(MoveFileW(quorvex.c_str(), saved.c_str()));
-    ASSERT_TRUE(WriteFileBytes(quorvex, "in the way"));
+    const std::wstring elsewhere = root_ + L"\\Elsewhere";
+    const std::wstring linkTarget = elsewhere + L"\\made-through-a-link.tmp";
+    const std::wstring sentinel = quorvex + L"\\inst0002.tmp";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(PathExists(quorvex));
+        MakeFolders(elsewhere);
+        FileState sentinelBefore, fileBefore;
+        switch (c.state) {
+            case Quorvex::Absent:
+                break;
+            case Quorvex::IsAnEmptyFolder:
+                MakeFolders(quorvex);
+                break;
+            case Quorvex::HoldsEntriesUnderTheTestNames:
+                MakeFolders(quorvex);
+                ASSERT_TRUE(PlantLink(quorvex + L"\\inst0001.tmp", linkTarget));
+                Write(sentinel, "not to be truncated\r\n");
+                ASSERT_TRUE(SetFileAttributesW(sentinel.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+                sentinelBefore = StateOf(sentinel);
+                break;
+            case Quorvex::IsAFile:
+                Write(quorvex, "in the way");
+                fileBefore = StateOf(quorvex);
+                break;
+            case Quorvex::IsALinkToAFolder:
+                ASSERT_TRUE(PlantLink(quorvex, elsewhere));
+                ASSERT_NE(0u, GetFileAttributesW(quorvex.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+                break;
+        }
 
-    CString folder;
-    const int found = FindWorkFolder(folder);
-    DeleteFileW(quorvex.c_str());
+        CString folder;
+        int found = 0;
+        std::vector<std::wstring> madeElsewhere;
+        {
+            FolderWatch watch(elsewhere);
+            found = FindWorkFolder(folder);
+            madeElsewhere = watch.Changes();
+        }
+        EXPECT_EQ(1, found);
+        EXPECT_EQ(c.found, std::wstring(folder.GetString()));
+        EXPECT_TRUE(madeElsewhere.empty()) << Narrow(madeElsewhere.empty() ? L"" : madeElsewhere.front());
+        EXPECT_FALSE(HoldsProbeFiles(TempFolder())) << "the write test leaves nothing behind";
+
+        switch (c.state) {
+            case Quorvex::Absent:
+                EXPECT_FALSE(PathExists(quorvex)) << "the folder the search made is removed again";
+                break;
+            case Quorvex::IsAnEmptyFolder:
+                EXPECT_TRUE(IsFolder(quorvex)) << "a folder the search did not make stays";
+                EXPECT_TRUE(ListTree(quorvex).empty());
+                RemoveDirectoryW(quorvex.c_str());
+                break;
+            case Quorvex::HoldsEntriesUnderTheTestNames:
+                EXPECT_EQ(std::vector<std::wstring>{L"inst0002.tmp"}, ListTree(quorvex))
+                    << "the sentinel alone (the link to nothing does not show)";
+                EXPECT_TRUE(sentinelBefore == StateOf(sentinel));
+                EXPECT_TRUE(RemoveLink(quorvex + L"\\inst0001.tmp"));
+                SetFileAttributesW(sentinel.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(sentinel.c_str());
+                RemoveDirectoryW(quorvex.c_str());
+                break;
+            case Quorvex::IsAFile:
+                EXPECT_TRUE(fileBefore == StateOf(quorvex));
+                DeleteFileW(quorvex.c_str());
+                break;
+            case Quorvex::IsALinkToAFolder:
+                EXPECT_TRUE(ListTree(elsewhere).empty());
+                EXPECT_TRUE(RemoveLink(quorvex));
+                break;
+        }
+        EXPECT_FALSE(PathExists(linkTarget));
+    }
     if (hadFolder) MoveFileW(saved.c_str(), quorvex.c_str());
 
-    EXPECT_EQ(1, found);
-    EXPECT_EQ(TempFolder(), std::wstring(folder.GetString())) << "the temporary folder itself, no Quorvex subfolder";
-    EXPECT_FALSE(HoldsProbeFiles(folder.GetString()));
+    const CString first = GetWorkFolder();
+    EXPECT_EQ(local, std::wstring(first.GetString()));
+    EXPECT_EQ(std::wstring(first.GetString()), std::wstring(GetWorkFolder().GetString())) << "fixed once found";
 }
 
 }  // namespace
