@@ -31,13 +31,6 @@ bool HasDotComponent(const wchar_t* path) {
     }
 }
 
-// Junctions and symbolic links are never entered: one planted in the
-// preview folder would lead the deletions into the folder it points to.
-bool IsPlainFolder(const wchar_t* path) {
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
 
 // A listed entry is acted on only when it is a full path within the limit
 // ("X:\..." or "\\server\share\...") and holds no wildcard. A relative path
@@ -64,9 +57,11 @@ bool HoldsDesktopIni(const wchar_t* folder) {
     return FileExists(path) != 0;
 }
 
-// Deletes the files directly inside one preview subfolder; names that begin
-// with "." and sub-subfolders stay.
-void EmptyPreviewSubfolder(const wchar_t* subfolder, const wchar_t* pattern) {
+// Deletes the files directly inside the held preview subfolder; names that
+// begin with "." and sub-subfolders stay. The names are listed through the
+// folder's path, but every deletion goes through the held folder, so a list
+// read through a link deletes nothing outside it.
+void EmptyPreviewSubfolder(CHeldFolderChain& held, const wchar_t* subfolder, const wchar_t* pattern) {
     WIN32_FIND_DATAW found;
     CFindHandle search(FindFirstFileW(pattern, &found));
     if (!search) return;
@@ -77,8 +72,7 @@ void EmptyPreviewSubfolder(const wchar_t* subfolder, const wchar_t* pattern) {
         if (subfolderLength + 1 + lstrlenW(found.cFileName) >= PathBufferChars) continue;
         wchar_t file[PathBufferChars];
         wsprintfW(file, L"%s\\%s", subfolder, found.cFileName);
-        SetFileAttributesW(file, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(file);
+        held.DeleteFileInDeepest(file);
     } while (FindNextFileW(search.Get(), &found));
 }
 
@@ -149,29 +143,36 @@ void RemovePreviewFiles(HWND page) {
     if (preview.GetLength() + 6 >= PathBufferChars) return;
     // A root itself, a relative path or one that "." or ".." components lead
     // back to a root would have the step empty the root's one-letter folders.
-    if (!IsFolderBelowRoot(preview) || !IsPlainFolder(preview)) return;
+    if (!IsFolderBelowRoot(preview)) return;
+    // The preview folder and each subfolder are held while the step acts in
+    // them, and none may be a link (see CHeldFolderChain).
+    CHeldFolderChain held;
+    if (!held.Hold(preview)) return;
+    if (RemovalCheckedHook) RemovalCheckedHook(preview);
 
     int done = 0;
     for (wchar_t c = L'0'; c <= L'Z'; ++c) {
         if (c >= 0x3A && c <= 0x3F) continue;  // ':' to '?' are no subfolder names
+        wchar_t name[2] = {c, L'\0'};
         wchar_t subfolder[PathBufferChars];
         wchar_t pattern[PathBufferChars];
         wsprintfW(subfolder, L"%s\\%c", preview.GetString(), c);
         wsprintfW(pattern, L"%s\\%c\\*.*", preview.GetString(), c);
-        const bool plain = IsPlainFolder(subfolder);
-        if (plain) EmptyPreviewSubfolder(subfolder, pattern);
+        const bool plain = held.HoldChild(name) != 0;
+        if (plain && RemovalCheckedHook) RemovalCheckedHook(subfolder);
+        if (plain) EmptyPreviewSubfolder(held, subfolder, pattern);
         done += 30;
         SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(70 + done / 37), 0);
         if (plain) {
-            SetFileAttributesW(subfolder, FILE_ATTRIBUTE_NORMAL);
-            RemoveDirectoryW(subfolder);
+            held.ClearDeepestAttributes();
+            held.RemoveDeepest();
         }
     }
-    RemoveDirectoryW(preview);
+    const int removed = held.RemoveDeepest();
 
     const int lastSlash = preview.ReverseFind(L'\\');
     // A parent of fewer than four characters is a drive ("X:" would even name
     // that drive's current directory), which is never removed.
-    if (lastSlash >= 4 && wcscmp(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
-        RemoveDirectoryW(preview.Left(lastSlash));
+    if (removed && lastSlash >= 4 && wcscmp(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
+        held.RemoveDeepest();
 }

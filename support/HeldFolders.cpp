@@ -141,35 +141,52 @@ int CHeldFolderChain::Hold(const wchar_t* folder) {
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folders_[0]) return 0;
     nameStart_[0] = 0;
+    nameEnd_[0] = root - 1;
     count_ = 1;
     int start = root;
     for (int end = root; end <= length; ++end) {
         if (end < length && folder[end] != L'\\') continue;
-        const int nameLength = end - start;
         const int nameStart = start;
         start = end + 1;
-        if (nameLength == 0) continue;  // "\\" inside the path
-        if (count_ == MaximumDepth) break;
-        HANDLE parent = folders_[count_ - 1].Get();
-        CFileHandle held(OpenInside(parent, folder + nameStart, nameLength,
-                                    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                    ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
-        if (!held)
-            held.Reset(OpenInside(parent, folder + nameStart, nameLength,
-                                  FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, ShareAll,
-                                  FILE_DIRECTORY_FILE | ForBackupIntent));
-        // Checked after it is held: a link swapped in before the opening is
-        // seen here, and afterwards the handle stays with this folder.
-        wchar_t heldPath[PathChars];
-        lstrcpynW(heldPath, folder, end + 1);
-        if (!held || HandleIsLink(held.Get()) || NameIsLink(heldPath)) {
+        if (end == nameStart) continue;  // "\\" inside the path
+        if (!HoldNext(nameStart, end)) {
             LetGoOfAll();
             return 0;
         }
-        nameStart_[count_] = nameStart;
-        folders_[count_++] = static_cast<CFileHandle&&>(held);
     }
     return 1;
+}
+
+int CHeldFolderChain::HoldNext(int nameStart, int nameEnd) {
+    if (count_ == MaximumDepth) return 0;
+    HANDLE parent = folders_[count_ - 1].Get();
+    const wchar_t* name = path_ + nameStart;
+    const int nameLength = nameEnd - nameStart;
+    CFileHandle held(OpenInside(parent, name, nameLength,
+                                FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
+    if (!held)
+        held.Reset(OpenInside(parent, name, nameLength, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                              ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
+    // Checked after it is held: a link swapped in before the opening is seen
+    // here, and afterwards the handle stays with this folder.
+    wchar_t heldPath[PathChars];
+    lstrcpynW(heldPath, path_, nameEnd + 1);
+    if (!held || HandleIsLink(held.Get()) || NameIsLink(heldPath)) return 0;
+    nameStart_[count_] = nameStart;
+    nameEnd_[count_] = nameEnd;
+    folders_[count_++] = static_cast<CFileHandle&&>(held);
+    return 1;
+}
+
+int CHeldFolderChain::HoldChild(const wchar_t* name) {
+    if (count_ == 0) return 0;
+    const int parentEnd = nameEnd_[count_ - 1];
+    const int nameLength = lstrlenW(name);
+    if (nameLength == 0 || parentEnd + 1 + nameLength >= PathChars) return 0;
+    path_[parentEnd] = L'\\';
+    lstrcpynW(path_ + parentEnd + 1, name, nameLength + 1);
+    return HoldNext(parentEnd + 1, parentEnd + 1 + nameLength);
 }
 
 void CHeldFolderChain::DeleteFileInDeepest(const wchar_t* path) {
@@ -201,8 +218,7 @@ int CHeldFolderChain::RemoveDeepest() {
     if (count_ < 2) return 0;
     CFileHandle held(folders_[--count_].Detach());
     const int nameStart = nameStart_[count_];
-    int nameLength = 0;
-    while (path_[nameStart + nameLength] != L'\0' && path_[nameStart + nameLength] != L'\\') ++nameLength;
+    const int nameLength = nameEnd_[count_] - nameStart;
     HANDLE parent = folders_[count_ - 1].Get();
     wchar_t heldPath[PathChars];
     lstrcpynW(heldPath, path_, nameStart + nameLength + 1);

@@ -24,6 +24,10 @@ public:
     // opened, or the path is no full path of fewer than 256 characters.
     int Hold(const wchar_t* folder);
 
+    // Holds the folder `name` inside the deepest held folder as the new
+    // deepest one. Zero, changing nothing, when it is missing or a link.
+    int HoldChild(const wchar_t* name);
+
     // Clears the attributes of the file at `path`, which lies in the deepest
     // folder, and deletes it, through one handle opened inside that folder;
     // a link is left alone.
@@ -43,11 +47,14 @@ private:
     static constexpr int MaximumDepth = 128;
     static constexpr int PathChars = 256;
     void LetGoOfAll();
+    int HoldNext(int nameStart, int nameEnd);
 
     CFileHandle folders_[MaximumDepth];
-    // folders_[i] is named by path_ from nameStart_[i] up to the next "\".
+    // folders_[i] is named by path_ from nameStart_[i] up to nameEnd_[i]; its
+    // path is path_ up to nameEnd_[i]. folders_[0] is the root.
     wchar_t path_[PathChars] = L"";
     int nameStart_[MaximumDepth] = {};
+    int nameEnd_[MaximumDepth] = {};
     int count_ = 0;
 };
 

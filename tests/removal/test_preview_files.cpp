@@ -7,6 +7,7 @@
 #include "app/UninstallRecord.h"
 #include "bench/TestFiles.h"
 #include "removal/FileRemoval.h"
+#include "support/HeldFolders.h"
 #include "tools/sample_install/SampleInstallation.h"
 
 using namespace qvtest;
@@ -149,27 +150,54 @@ TEST_F(PreviewFilesTest, PathLimits) {
 }
 
 TEST_F(PreviewFilesTest, LinksAreNeverEntered) {
-    // A subfolder, or the preview folder itself, replaced by a link to
-    // another folder: the folder linked to keeps its files.
+    // A subfolder, the preview folder itself, or a folder above it replaced
+    // by a link to another folder: the folder linked to keeps its files.
     const std::wstring target = root_ + L"\\System Files";
     AddSentinel(target + L"\\kernel.dll");
+    AddSentinel(target + L"\\A\\kernel.dll");
+    AddSentinel(target + L"\\A\\K\\kernel.dll");
     const std::wstring preview = root_ + L"\\GlyphSmith\\Temporary Preview Files";
     Write(preview + L"\\A\\own.png");
-    MakeFolders(preview);
-    if (!CreateSymbolicLinkW((preview + L"\\0").c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
-        GTEST_SKIP() << "this Wine cannot make a folder link (error " << GetLastError() << ")";
+    ASSERT_TRUE(PlantLink(preview + L"\\0", target));
     ASSERT_NE(0u, GetFileAttributesW((preview + L"\\0").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
     Run(preview);
     EXPECT_FALSE(PathExists(preview + L"\\A\\own.png")) << "the real subfolders are still emptied";
     EXPECT_EQ(AllSubfolderPositions(), window_.Positions());
+    EXPECT_TRUE(RemoveLink(preview + L"\\0"));
 
-    const std::wstring linkedPreview = root_ + L"\\Linked Preview";
-    ASSERT_TRUE(CreateSymbolicLinkW(linkedPreview.c_str(), root_.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
-    AddSentinel(root_ + L"\\B\\kept.txt");
-    Run(linkedPreview);
-    EXPECT_TRUE(PathExists(root_ + L"\\B\\kept.txt"));
-    RemoveDirectoryW(linkedPreview.c_str());
-    RemoveDirectoryW((preview + L"\\0").c_str());
+    // The preview folder itself a link, and a preview folder below a link.
+    const std::wstring linked = root_ + L"\\Linked";
+    ASSERT_TRUE(PlantLink(linked, target));
+    Run(linked);
+    Run(linked + L"\\A");
+    EXPECT_TRUE(RemoveLink(linked));
+}
+
+// The moment between the check and the use: a subfolder is renamed away
+// just after the step has checked it, and a link put in its place. The step
+// deletes only through what it checked, so the link leads it nowhere.
+std::wstring SwappedSubfolder, SwapTarget;
+bool SubfolderSwapped = false;
+void SwapTheCheckedSubfolder(const wchar_t* folder) {
+    if (SubfolderSwapped || SwappedSubfolder != folder) return;
+    SubfolderSwapped = MoveFileW(folder, (SwappedSubfolder + L".moved").c_str()) != 0;
+    if (SubfolderSwapped) SubfolderSwapped = PlantLink(SwappedSubfolder, SwapTarget);
+}
+
+TEST_F(PreviewFilesTest, ASubfolderSwappedForALinkAfterTheCheckLeadsNowhere) {
+    SwapTarget = root_ + L"\\System Files";
+    AddSentinel(SwapTarget + L"\\kernel.dll");
+    AddSentinel(SwapTarget + L"\\own.png");
+    const std::wstring preview = root_ + L"\\GlyphSmith\\Temporary Preview Files";
+    Write(preview + L"\\B\\own.png");
+    SwappedSubfolder = preview + L"\\B";
+    SubfolderSwapped = false;
+    RemovalCheckedHook = SwapTheCheckedSubfolder;
+    Run(preview);
+    RemovalCheckedHook = nullptr;
+    ASSERT_TRUE(SubfolderSwapped) << "the swap did not happen";
+    EXPECT_NE(GetFileAttributesW(SwappedSubfolder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link stays";
+    EXPECT_TRUE(RemoveLink(SwappedSubfolder));
 }
 
 TEST_F(PreviewFilesTest, PreviewFolderBelowTheDriveRootLeavesTheCurrentFolder) {
