@@ -93,6 +93,11 @@ CString CompanionNameOf(const wchar_t* path) {
 }
 
 int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
+    CHeldFolderChain held;
+    return DeleteCompanionAndEmptyFolders(path, held);
+}
+
+int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held) {
     if (lstrlenW(path) >= PathBufferChars) return 1;
     wchar_t folder[PathBufferChars];
     lstrcpynW(folder, path, PathBufferChars);
@@ -102,7 +107,6 @@ int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
 
     // Held and free of links while the walk acts in them (see
     // DeleteFileAndEmptyFolders).
-    CHeldFolderChain held;
     if (!held.Hold(folder)) return 1;
     if (RemovalCheckedHook) RemovalCheckedHook(folder);
     held.DeleteFileInDeepest(path);
@@ -124,6 +128,9 @@ int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
 
 void RemoveInstalledFiles() {
     const CStringList& files = UninstallRecord.FilesToRemove;
+    // One chain for all entries: the folders that consecutive entries share
+    // are opened and checked once.
+    CHeldFolderChain held;
     for (int i = 0; i < files.GetCount(); ++i) {
         const CString& entry = files.GetAt(i);
         if (entry.IsEmpty()) return;
@@ -131,8 +138,8 @@ void RemoveInstalledFiles() {
         // An entry that names a folder is left alone (clearing its attributes
         // would undo its customisation while nothing of it could be deleted);
         // its companion file still goes.
-        if (!IsExistingFolder(entry)) DeleteFileAndEmptyFolders(entry);
-        DeleteCompanionAndEmptyFolders(CompanionNameOf(entry));
+        if (!IsExistingFolder(entry)) DeleteFileAndEmptyFolders(entry, held);
+        DeleteCompanionAndEmptyFolders(CompanionNameOf(entry), held);
     }
 }
 
@@ -165,7 +172,7 @@ void RemovePreviewFiles(HWND page) {
         SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(70 + done / 37), 0);
         if (plain) {
             held.ClearDeepestAttributes();
-            held.RemoveDeepest();
+            if (!held.RemoveDeepest()) held.LetGoOfDeepest();
         }
     }
     const int removed = held.RemoveDeepest();

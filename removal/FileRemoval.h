@@ -2,6 +2,8 @@
 // leave empty, and emptying the product's temporary preview folder.
 #pragma once
 
+class CHeldFolderChain;
+
 #include <windows.h>
 
 #include "framework/String.h"
@@ -17,6 +19,8 @@ CString CompanionNameOf(const wchar_t* path);
 // Deletes the file, then removes its folder and each emptied ancestor; a
 // folder holding a "desktop.ini" keeps its attributes. Always non-zero.
 int DeleteCompanionAndEmptyFolders(const wchar_t* path);
+// The same, holding the folders in `held`, which the next walk may share.
+int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held);
 
 // Empties the 37 one-character subfolders of UninstallRecord.PreviewFolder
 // and removes them and the folder, moving the page's progress bar (control

@@ -155,6 +155,11 @@ bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity) {
 }
 
 int DeleteFileAndEmptyFolders(const wchar_t* path) {
+    CHeldFolderChain held;
+    return DeleteFileAndEmptyFolders(path, held);
+}
+
+int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held) {
     wchar_t folder[512];
     wchar_t parent[256];
     if (lstrlenW(path) >= 512) return 1;
@@ -168,7 +173,6 @@ int DeleteFileAndEmptyFolders(const wchar_t* path) {
     // The file's folders are held while the walk acts in them, and none may
     // be a link: one planted or swapped in above the file would lead the
     // deletions elsewhere. A file whose folder is gone is gone too.
-    CHeldFolderChain held;
     if (!held.Hold(folder)) return 1;
     if (RemovalCheckedHook) RemovalCheckedHook(folder);
     held.DeleteFileInDeepest(path);

@@ -6,6 +6,8 @@
 
 #include "framework/String.h"
 
+class CHeldFolderChain;
+
 // True when a search for the path finds an entry that is not / is a folder.
 // A trailing "\" finds nothing; a drive root is never a folder here.
 int FileExists(const wchar_t* path);
@@ -37,6 +39,9 @@ bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity);
 // removed and before the drive root. Changes the current directory as it
 // climbs. Always returns non-zero.
 int DeleteFileAndEmptyFolders(const wchar_t* path);
+// The same, holding the folders in `held` (see support/HeldFolders.h), which
+// a caller may pass on to the next walk: folders it shares stay held.
+int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held);
 
 // Creates a folder path that ends with "\", parents first. Non-zero when the
 // folder exists at the end.

@@ -130,21 +130,37 @@ void CHeldFolderChain::LetGoOfAll() {
 }
 
 int CHeldFolderChain::Hold(const wchar_t* folder) {
-    LetGoOfAll();
     const int length = lstrlenW(folder);
     const int root = RootLength(folder);
-    if (root == 0 || length >= PathChars) return 0;
+    if (root == 0 || length >= PathChars) {
+        LetGoOfAll();
+        return 0;
+    }
+    // The folders already held for an earlier entry stay held where the new
+    // path runs through them: they were checked when they were taken, and
+    // their handles still name the same folders.
+    int kept = 0;
+    while (kept < count_ && wcsncmp(path_, folder, nameEnd_[kept]) == 0 &&
+           (folder[nameEnd_[kept]] == L'\\' || folder[nameEnd_[kept]] == L'\0') &&
+           (kept > 0 || RootLength(path_) == root))
+        ++kept;
+    while (count_ > kept) folders_[--count_].Reset();
     lstrcpynW(path_, folder, PathChars);
-    wchar_t rootPath[PathChars];
-    lstrcpynW(rootPath, folder, root + 1);
-    folders_[0].Reset(CreateFileW(rootPath, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, ShareAll,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!folders_[0]) return 0;
-    nameStart_[0] = 0;
-    nameEnd_[0] = root - 1;
-    count_ = 1;
     int start = root;
-    for (int end = root; end <= length; ++end) {
+    if (count_ == 0) {
+        wchar_t rootPath[PathChars];
+        lstrcpynW(rootPath, folder, root + 1);
+        folders_[0].Reset(CreateFileW(rootPath, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, ShareAll,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!folders_[0]) return 0;
+        nameStart_[0] = 0;
+        nameEnd_[0] = root - 1;
+        count_ = 1;
+    } else {
+        start = nameEnd_[count_ - 1] + 1;
+        if (count_ == 1) start = root;
+    }
+    for (int end = start; end <= length; ++end) {
         if (end < length && folder[end] != L'\\') continue;
         const int nameStart = start;
         start = end + 1;
@@ -155,6 +171,10 @@ int CHeldFolderChain::Hold(const wchar_t* folder) {
         }
     }
     return 1;
+}
+
+void CHeldFolderChain::LetGoOfDeepest() {
+    if (count_ > 0) folders_[--count_].Reset();
 }
 
 int CHeldFolderChain::HoldNext(int nameStart, int nameEnd) {
@@ -192,7 +212,7 @@ int CHeldFolderChain::HoldChild(const wchar_t* name) {
 void CHeldFolderChain::DeleteFileInDeepest(const wchar_t* path) {
     if (count_ == 0) return;
     const wchar_t* name = wcsrchr(path, L'\\');
-    if (!name || name[1] == L'\0' || NameIsLink(path)) return;
+    if (!name || name[1] == L'\0') return;
     ++name;
     const int length = lstrlenW(name);
     HANDLE folder = folders_[count_ - 1].Get();
@@ -216,25 +236,24 @@ int CHeldFolderChain::ClearDeepestAttributes() {
 
 int CHeldFolderChain::RemoveDeepest() {
     if (count_ < 2) return 0;
-    CFileHandle held(folders_[--count_].Detach());
-    const int nameStart = nameStart_[count_];
-    const int nameLength = nameEnd_[count_] - nameStart;
-    HANDLE parent = folders_[count_ - 1].Get();
+    const int index = count_ - 1;
+    const int nameStart = nameStart_[index];
+    const int nameLength = nameEnd_[index] - nameStart;
+    HANDLE parent = folders_[index - 1].Get();
     wchar_t heldPath[PathChars];
     lstrcpynW(heldPath, path_, nameStart + nameLength + 1);
     CFileHandle removable(OpenInside(parent, path_ + nameStart, nameLength, DELETE | FILE_READ_ATTRIBUTES, ShareAll,
                                      FILE_DIRECTORY_FILE | ForBackupIntent));
     BY_HANDLE_FILE_INFORMATION heldInformation, removableInformation;
-    if (!removable || HandleIsLink(held.Get(), &heldInformation) ||
+    if (!removable || HandleIsLink(folders_[index].Get(), &heldInformation) ||
         HandleIsLink(removable.Get(), &removableInformation) || NameIsLink(heldPath) ||
         heldInformation.dwVolumeSerialNumber != removableInformation.dwVolumeSerialNumber ||
         heldInformation.nFileIndexHigh != removableInformation.nFileIndexHigh ||
         heldInformation.nFileIndexLow != removableInformation.nFileIndexLow)
         return 0;
-    held.Reset();
+    // Refused at once for a folder that is not empty: it stays held.
     if (!MarkForDeletion(removable.Get())) return 0;
+    folders_[--count_].Reset();
     removable.Reset();
-    // A folder that is not empty stays, whether or not the system refused
-    // the mark at once.
     return GetFileAttributesW(heldPath) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
 }

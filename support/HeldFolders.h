@@ -22,7 +22,12 @@ public:
     // "\\server\share\a\b") and every folder below it down to `folder`. Zero,
     // holding nothing, when a folder is missing, is a link or cannot be
     // opened, or the path is no full path of fewer than 256 characters.
+    // Folders that an earlier Hold took and that the new path runs through
+    // stay held as they are.
     int Hold(const wchar_t* folder);
+
+    // Lets go of the deepest held folder.
+    void LetGoOfDeepest();
 
     // Holds the folder `name` inside the deepest held folder as the new
     // deepest one. Zero, changing nothing, when it is missing or a link.
@@ -36,9 +41,10 @@ public:
     // Clears the attributes of the deepest folder through its handle.
     int ClearDeepestAttributes();
 
-    // Removes the deepest folder if it is empty and lets go of it either way.
-    // It is opened once more by name inside the folder above, and removed
-    // only when that is still the same folder. Never removes the root.
+    // Removes the deepest folder if it is empty, and lets go of it then. It
+    // is opened once more by name inside the folder above, and removed only
+    // when that is still the same folder. A folder that stays may stay held.
+    // Never removes the root.
     int RemoveDeepest();
 
     int Count() const { return count_; }
