@@ -47,8 +47,6 @@ public:
     // Never removes the root.
     int RemoveDeepest();
 
-    int Count() const { return count_; }
-
 private:
     static constexpr int MaximumDepth = 128;
     static constexpr int PathChars = 256;
