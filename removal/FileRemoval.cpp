@@ -7,6 +7,7 @@
 #include "support/Files.h"
 #include "support/Handles.h"
 #include "support/HeldFolders.h"
+#include "support/UserRights.h"
 
 namespace {
 
@@ -144,6 +145,11 @@ void RemoveInstalledFiles() {
 }
 
 void RemovePreviewFiles(HWND page) {
+    // The folder comes from HKCU, which the user's unelevated programs can
+    // write, so the step may do only what the user could do without
+    // elevation.
+    const CUserRightsScope userRights;
+    if (!userRights.MayAct()) return;
     const CString& preview = UninstallRecord.PreviewFolder;
     if (preview.IsEmpty() || !FolderExists(preview)) return;
     // The search pattern "<folder>\c\*.*" must fit the path buffer.

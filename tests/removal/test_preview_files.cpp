@@ -200,6 +200,73 @@ TEST_F(PreviewFilesTest, ASubfolderSwappedForALinkAfterTheCheckLeadsNowhere) {
     EXPECT_TRUE(RemoveLink(SwappedSubfolder));
 }
 
+// What a token says of its holder: elevated or not, and whose it is.
+struct TokenHolder {
+    bool elevated = true;
+    std::string user;
+};
+
+bool ReadHolder(HANDLE token, TokenHolder& holder) {
+    TOKEN_ELEVATION elevation = {};
+    BYTE user[128] = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) ||
+        !GetTokenInformation(token, TokenUser, user, sizeof user, &size))
+        return false;
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    holder.elevated = elevation.TokenIsElevated != 0;
+    holder.user.assign(static_cast<const char*>(sid), GetLengthSid(sid));
+    return true;
+}
+
+// The thread's own token at each check of the step, when it has one.
+std::vector<TokenHolder> ThreadTokensSeen;
+int ChecksWithoutThreadToken = 0;
+void RecordTheThreadToken(const wchar_t*) {
+    HANDLE token = nullptr;
+    TokenHolder holder;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        ++ChecksWithoutThreadToken;
+        return;
+    }
+    if (ReadHolder(token, holder)) ThreadTokensSeen.push_back(holder);
+    CloseHandle(token);
+}
+
+// Wine grants every file access, so what shows here is the token the step
+// runs with, not that Windows would refuse the elevated deletions.
+TEST_F(PreviewFilesTest, TheStepRunsWithTheUsersUnelevatedTokenAndRevertsAfterwards) {
+    HANDLE own = nullptr;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own));
+    TokenHolder process;
+    ASSERT_TRUE(ReadHolder(own, process));
+    ASSERT_TRUE(GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size));
+    CloseHandle(own);
+    ASSERT_EQ(TokenElevationTypeFull, type) << "the test program must run elevated, with a linked token";
+
+    const std::wstring preview = root_ + L"\\Temporary Preview Files";
+    Write(preview + L"\\C\\a.png");
+    ThreadTokensSeen.clear();
+    ChecksWithoutThreadToken = 0;
+    RemovalCheckedHook = RecordTheThreadToken;
+    Run(preview);
+    RemovalCheckedHook = nullptr;
+
+    EXPECT_FALSE(PathExists(preview));
+    EXPECT_EQ(0, ChecksWithoutThreadToken);
+    ASSERT_EQ(2u, ThreadTokensSeen.size()) << "the preview folder and subfolder C were checked";
+    for (const TokenHolder& seen : ThreadTokensSeen) {
+        EXPECT_FALSE(seen.elevated);
+        EXPECT_EQ(process.user, seen.user) << "the same user as the process";
+    }
+    HANDLE after = nullptr;
+    EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &after));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_TOKEN), GetLastError()) << "the thread is back to the process's token";
+    if (after) CloseHandle(after);
+}
+
 TEST_F(PreviewFilesTest, PreviewFolderBelowTheDriveRootLeavesTheCurrentFolder) {
     // For X:\Temporary Preview Files the containing folder is the drive
     // itself; "X:" must not be taken for it, as it names the current folder.
