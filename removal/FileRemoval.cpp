@@ -50,19 +50,11 @@ bool IsUsableListedPath(const CString& path) {
     return !HasDotComponent(text);
 }
 
-// True when `folder` holds a file named "desktop.ini".
-bool HoldsDesktopIni(const wchar_t* folder) {
-    CString path(folder);
-    if (path.GetAt(path.GetLength() - 1) != L'\\') path += L'\\';
-    path += L"desktop.ini";
-    return FileExists(path) != 0;
-}
-
 // Deletes the files directly inside the held preview subfolder; names that
 // begin with "." and sub-subfolders stay. The names are listed through the
 // folder's path, but every deletion goes through the held folder, so a list
 // read through a link deletes nothing outside it.
-void EmptyPreviewSubfolder(CHeldFolderChain& held, const wchar_t* subfolder, const wchar_t* pattern) {
+void EmptyPreviewSubfolder(CHeldFolders& held, const wchar_t* subfolder, const wchar_t* pattern) {
     WIN32_FIND_DATAW found;
     CFindHandle search(FindFirstFileW(pattern, &found));
     if (!search) return;
@@ -73,7 +65,7 @@ void EmptyPreviewSubfolder(CHeldFolderChain& held, const wchar_t* subfolder, con
         if (subfolderLength + 1 + lstrlenW(found.cFileName) >= PathBufferChars) continue;
         wchar_t file[PathBufferChars];
         wsprintfW(file, L"%s\\%s", subfolder, found.cFileName);
-        held.DeleteFileInDeepest(file);
+        held.DeleteFileInCurrent(file);
     } while (FindNextFileW(search.Get(), &found));
 }
 
@@ -94,11 +86,13 @@ CString CompanionNameOf(const wchar_t* path) {
 }
 
 int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
-    CHeldFolderChain held;
-    return DeleteCompanionAndEmptyFolders(path, held);
+    CHeldFolders held;
+    DeleteCompanionAndEmptyFolders(path, held);
+    held.ApplyWalkDirectory();
+    return 1;
 }
 
-int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held) {
+int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolders& held) {
     if (lstrlenW(path) >= PathBufferChars) return 1;
     wchar_t folder[PathBufferChars];
     lstrcpynW(folder, path, PathBufferChars);
@@ -108,18 +102,21 @@ int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held) 
 
     // Held and free of links while the walk acts in them (see
     // DeleteFileAndEmptyFolders).
-    if (!held.Hold(folder)) return 1;
-    if (RemovalCheckedHook) RemovalCheckedHook(folder);
-    held.DeleteFileInDeepest(path);
-
     wchar_t parent[PathBufferChars];
+    if (!held.Hold(folder)) {
+        SetWalkParentAfterFailedHold(folder, parent, PathBufferChars, held);
+        return 1;
+    }
+    if (RemovalCheckedHook) RemovalCheckedHook(folder);
+    held.DeleteFileInCurrent(path);
+
     while (lstrlenW(folder) >= 4) {
         if (!GetWalkParent(folder, parent, PathBufferChars)) break;
-        SetCurrentDirectoryW(parent);
+        held.SetWalkDirectory(parent, 1);
         // A "desktop.ini" customises its folder through the folder's
         // attributes; such a folder keeps them (and is not empty anyway).
-        if (!HoldsDesktopIni(folder)) held.ClearDeepestAttributes();
-        const int removed = held.RemoveDeepest();
+        if (!held.CurrentHoldsDesktopIni()) held.ClearCurrentAttributes();
+        const int removed = held.CurrentMayBeEmpty() && held.RemoveCurrent();
         wchar_t* cut = wcsrchr(folder, L'\\');
         if (!removed || !cut) break;
         *cut = L'\0';
@@ -129,19 +126,20 @@ int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held) 
 
 void RemoveInstalledFiles() {
     const CStringList& files = UninstallRecord.FilesToRemove;
-    // One chain for all entries: the folders that consecutive entries share
-    // are opened and checked once.
-    CHeldFolderChain held;
+    // One set of held folders for all entries: each folder is opened,
+    // checked and listed once, however the list moves between folders.
+    CHeldFolders held;
     for (int i = 0; i < files.GetCount(); ++i) {
         const CString& entry = files.GetAt(i);
-        if (entry.IsEmpty()) return;
+        if (entry.IsEmpty()) break;
         if (!IsUsableListedPath(entry)) continue;
-        // An entry that names a folder is left alone (clearing its attributes
-        // would undo its customisation while nothing of it could be deleted);
+        // An entry that names a folder is left alone (the walks delete files
+        // only, and clearing its attributes would undo its customisation);
         // its companion file still goes.
-        if (!IsExistingFolder(entry)) DeleteFileAndEmptyFolders(entry, held);
+        DeleteFileAndEmptyFolders(entry, held);
         DeleteCompanionAndEmptyFolders(CompanionNameOf(entry), held);
     }
+    held.ApplyWalkDirectory();
 }
 
 void RemovePreviewFiles(HWND page) {
@@ -158,8 +156,8 @@ void RemovePreviewFiles(HWND page) {
     // back to a root would have the step empty the root's one-letter folders.
     if (!IsFolderBelowRoot(preview)) return;
     // The preview folder and each subfolder are held while the step acts in
-    // them, and none may be a link (see CHeldFolderChain).
-    CHeldFolderChain held;
+    // them, and none may be a link (see CHeldFolders).
+    CHeldFolders held;
     if (!held.Hold(preview)) return;
     if (RemovalCheckedHook) RemovalCheckedHook(preview);
 
@@ -177,15 +175,15 @@ void RemovePreviewFiles(HWND page) {
         done += 30;
         SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(70 + done / 37), 0);
         if (plain) {
-            held.ClearDeepestAttributes();
-            if (!held.RemoveDeepest()) held.LetGoOfDeepest();
+            held.ClearCurrentAttributes();
+            if (!held.RemoveCurrent()) held.LetGoOfCurrent();
         }
     }
-    const int removed = held.RemoveDeepest();
+    const int removed = held.RemoveCurrent();
 
     const int lastSlash = preview.ReverseFind(L'\\');
     // A parent of fewer than four characters is a drive ("X:" would even name
     // that drive's current directory), which is never removed.
     if (removed && lastSlash >= 4 && wcscmp(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
-        held.RemoveDeepest();
+        held.RemoveCurrent();
 }

@@ -2,7 +2,7 @@
 // leave empty, and emptying the product's temporary preview folder.
 #pragma once
 
-class CHeldFolderChain;
+class CHeldFolders;
 
 #include <windows.h>
 
@@ -20,7 +20,7 @@ CString CompanionNameOf(const wchar_t* path);
 // folder holding a "desktop.ini" keeps its attributes. Always non-zero.
 int DeleteCompanionAndEmptyFolders(const wchar_t* path);
 // The same, holding the folders in `held`, which the next walk may share.
-int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held);
+int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolders& held);
 
 // Empties the 37 one-character subfolders of UninstallRecord.PreviewFolder
 // and removes them and the folder, moving the page's progress bar (control

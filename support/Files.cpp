@@ -154,12 +154,19 @@ bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity) {
     return true;
 }
 
-int DeleteFileAndEmptyFolders(const wchar_t* path) {
-    CHeldFolderChain held;
-    return DeleteFileAndEmptyFolders(path, held);
+void SetWalkParentAfterFailedHold(const wchar_t* folder, wchar_t* parent, int capacity, CHeldFolders& held) {
+    if (lstrlenW(folder) < 4 || !GetWalkParent(folder, parent, capacity)) return;
+    held.SetWalkDirectory(parent, held.Hold(parent));
 }
 
-int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held) {
+int DeleteFileAndEmptyFolders(const wchar_t* path) {
+    CHeldFolders held;
+    DeleteFileAndEmptyFolders(path, held);
+    held.ApplyWalkDirectory();
+    return 1;
+}
+
+int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolders& held) {
     wchar_t folder[512];
     wchar_t parent[256];
     if (lstrlenW(path) >= 512) return 1;
@@ -173,14 +180,19 @@ int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolderChain& held) {
     // The file's folders are held while the walk acts in them, and none may
     // be a link: one planted or swapped in above the file would lead the
     // deletions elsewhere. A file whose folder is gone is gone too.
-    if (!held.Hold(folder)) return 1;
+    if (!held.Hold(folder)) {
+        SetWalkParentAfterFailedHold(folder, parent, 256, held);
+        return 1;
+    }
     if (RemovalCheckedHook) RemovalCheckedHook(folder);
-    held.DeleteFileInDeepest(path);
+    held.DeleteFileInCurrent(path);
 
     while (lstrlenW(folder) >= 4) {
         if (!GetWalkParent(folder, parent, 256)) break;
-        SetCurrentDirectoryW(parent);
-        const int removed = held.RemoveDeepest();
+        held.SetWalkDirectory(parent, 1);
+        // A removal that cannot succeed is not tried: its only outcome would
+        // be the stop of the climb.
+        const int removed = held.CurrentMayBeEmpty() && held.RemoveCurrent();
         wchar_t* cut = wcsrchr(folder, L'\\');
         if (!removed || !cut) break;
         *cut = L'\0';

@@ -11,10 +11,13 @@ using NtCreateFileFunction = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTR
                                               PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 using NtSetInformationFileFunction = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG,
                                                       FILE_INFORMATION_CLASS);
+using NtQueryDirectoryFileFunction = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
+                                                      FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN);
 
 struct NativeCalls {
     NtCreateFileFunction createFile = nullptr;
     NtSetInformationFileFunction setInformation = nullptr;
+    NtQueryDirectoryFileFunction queryDirectory = nullptr;
 };
 
 const NativeCalls& Native() {
@@ -27,6 +30,8 @@ const NativeCalls& Native() {
                 reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
             calls.setInformation = reinterpret_cast<NtSetInformationFileFunction>(
                 reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
+            calls.queryDirectory = reinterpret_cast<NtQueryDirectoryFileFunction>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryDirectoryFile")));
         }
     }
     return calls;
@@ -40,6 +45,19 @@ struct BasicInformation {
 struct DispositionInformation {
     BOOLEAN deleteFile;
 };
+struct DirectoryInformation {  // FileDirectoryInformation
+    ULONG nextEntryOffset;
+    ULONG fileIndex;
+    LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime, endOfFile, allocationSize;
+    ULONG fileAttributes;
+    ULONG fileNameLength;
+    WCHAR fileName[1];
+};
+constexpr FILE_INFORMATION_CLASS FileDirectoryListing = static_cast<FILE_INFORMATION_CLASS>(1);
+constexpr NTSTATUS SharingViolation = static_cast<NTSTATUS>(0xC0000043L);
+constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
+// Attributes that a clearing to FILE_ATTRIBUTE_NORMAL leaves in place.
+constexpr DWORD ClearedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL;
 
 constexpr ULONG FileOpen = 1;  // FILE_OPEN: only an existing file
 constexpr ULONG NonDirectoryFile = 0x00000040;
@@ -62,16 +80,20 @@ private:
 };
 
 // Opens `name` (of `length` characters) inside `folder` as itself, never as
-// what a link points to.
-HANDLE OpenInside(HANDLE folder, const wchar_t* name, int length, ACCESS_MASK access, ULONG share, ULONG options) {
+// what a link points to. `result`, when given, receives the call's status.
+HANDLE OpenInside(HANDLE folder, const wchar_t* name, int length, ACCESS_MASK access, ULONG share, ULONG options,
+                  NTSTATUS* result = nullptr) {
     const NativeCalls& native = Native();
-    if (!native.createFile) return INVALID_HANDLE_VALUE;
-    CNativeName object(folder, name, length);
-    IO_STATUS_BLOCK status;
+    NTSTATUS status = AccessDenied;
     HANDLE opened = nullptr;
-    const NTSTATUS result = native.createFile(&opened, access | SYNCHRONIZE, object.Get(), &status, nullptr, 0, share,
-                                              FileOpen, options | FILE_OPEN_REPARSE_POINT | SynchronousIo, nullptr, 0);
-    return result >= 0 && opened ? opened : INVALID_HANDLE_VALUE;
+    if (native.createFile) {
+        CNativeName object(folder, name, length);
+        IO_STATUS_BLOCK block;
+        status = native.createFile(&opened, access | SYNCHRONIZE, object.Get(), &block, nullptr, 0, share, FileOpen,
+                                   options | FILE_OPEN_REPARSE_POINT | SynchronousIo, nullptr, 0);
+    }
+    if (result) *result = status;
+    return status >= 0 && opened ? opened : INVALID_HANDLE_VALUE;
 }
 
 // A link is seen in two ways: through its name (Wine reports its links
@@ -108,6 +130,17 @@ int MarkForDeletion(HANDLE handle) {
                : 0;
 }
 
+// True for "desktop.ini" in any letter case, compared ordinally.
+bool IsDesktopIni(const wchar_t* name, int length) {
+    static const wchar_t expected[] = L"desktop.ini";
+    if (length != 11) return false;
+    for (int i = 0; i < length; ++i) {
+        const wchar_t c = (name[i] >= L'A' && name[i] <= L'Z') ? static_cast<wchar_t>(name[i] + 32) : name[i];
+        if (c != expected[i]) return false;
+    }
+    return true;
+}
+
 // The index just past the drive or share root: 3 for "X:\", the index after
 // the share's "\" for "\\server\share\"; 0 when the path is neither.
 int RootLength(const wchar_t* path) {
@@ -125,135 +158,301 @@ int RootLength(const wchar_t* path) {
 
 void (*RemovalCheckedHook)(const wchar_t* folder) = nullptr;
 
-void CHeldFolderChain::LetGoOfAll() {
-    while (count_ > 0) folders_[--count_].Reset();
+bool CHeldFolders::IsBelow(int index, int ancestor) const {
+    for (int at = nodes_[index].parent; at >= 0; at = nodes_[at].parent)
+        if (at == ancestor) return true;
+    return false;
 }
 
-int CHeldFolderChain::Hold(const wchar_t* folder) {
-    const int length = lstrlenW(folder);
-    const int root = RootLength(folder);
-    if (root == 0 || length >= PathChars) {
-        LetGoOfAll();
-        return 0;
+int CHeldFolders::PathOf(int index, wchar_t* path) const {
+    int chain[Capacity];
+    int depth = 0;
+    for (int at = index; at >= 0 && depth < Capacity; at = nodes_[at].parent) chain[depth++] = at;
+    int length = 0;
+    for (int i = depth - 1; i >= 0; --i) {
+        const CString& name = nodes_[chain[i]].name;
+        const bool separator = i < depth - 1;
+        if (length + (separator ? 1 : 0) + name.GetLength() >= PathChars) return 0;
+        if (separator) path[length++] = L'\\';
+        for (int c = 0; c < name.GetLength(); ++c) path[length++] = name.GetAt(c);
     }
-    // The folders already held for an earlier entry stay held where the new
-    // path runs through them: they were checked when they were taken, and
-    // their handles still name the same folders.
-    int kept = 0;
-    while (kept < count_ && wcsncmp(path_, folder, nameEnd_[kept]) == 0 &&
-           (folder[nameEnd_[kept]] == L'\\' || folder[nameEnd_[kept]] == L'\0') &&
-           (kept > 0 || RootLength(path_) == root))
-        ++kept;
-    while (count_ > kept) folders_[--count_].Reset();
-    lstrcpynW(path_, folder, PathChars);
-    int start = root;
-    if (count_ == 0) {
-        wchar_t rootPath[PathChars];
-        lstrcpynW(rootPath, folder, root + 1);
-        folders_[0].Reset(CreateFileW(rootPath, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, ShareAll,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!folders_[0]) return 0;
-        nameStart_[0] = 0;
-        nameEnd_[0] = root - 1;
-        count_ = 1;
-    } else {
-        start = nameEnd_[count_ - 1] + 1;
-        if (count_ == 1) start = root;
-    }
-    for (int end = start; end <= length; ++end) {
-        if (end < length && folder[end] != L'\\') continue;
-        const int nameStart = start;
-        start = end + 1;
-        if (end == nameStart) continue;  // "\\" inside the path
-        if (!HoldNext(nameStart, end)) {
-            LetGoOfAll();
-            return 0;
+    path[length] = L'\0';
+    return length;
+}
+
+void CHeldFolders::LetGo(int index) {
+    LetGoOfBelow(index);
+    nodes_[index].handle.Reset();
+    nodes_[index].name.Empty();
+    if (current_ == index) current_ = nodes_[index].parent;
+}
+
+void CHeldFolders::LetGoOfBelow(int index) {
+    for (int i = 0; i < Capacity; ++i)
+        if (nodes_[i].handle && IsBelow(i, index)) {
+            nodes_[i].handle.Reset();
+            nodes_[i].name.Empty();
         }
+}
+
+// A free slot, or the least recently used folder that holds no other held
+// folder and is not on the current branch, let go of to make room.
+int CHeldFolders::FreeNode() {
+    int oldest = -1;
+    for (int i = 0; i < Capacity; ++i) {
+        if (!nodes_[i].handle) return i;
+        if (current_ >= 0 && (i == current_ || IsBelow(current_, i))) continue;
+        bool holdsOthers = false;
+        for (int j = 0; j < Capacity && !holdsOthers; ++j) holdsOthers = nodes_[j].handle && nodes_[j].parent == i;
+        if (!holdsOthers && (oldest < 0 || nodes_[i].lastUse < nodes_[oldest].lastUse)) oldest = i;
     }
-    return 1;
+    if (oldest >= 0) LetGo(oldest);
+    return oldest;
 }
 
-void CHeldFolderChain::LetGoOfDeepest() {
-    if (count_ > 0) folders_[--count_].Reset();
+int CHeldFolders::FindChild(int parent, const wchar_t* name, int length) const {
+    for (int i = 0; i < Capacity; ++i) {
+        const Node& node = nodes_[i];
+        if (!node.handle || node.parent != parent || node.name.GetLength() != length) continue;
+        if (wcsncmp(node.name.GetString(), name, static_cast<size_t>(length)) == 0) return i;
+    }
+    return -1;
 }
 
-int CHeldFolderChain::HoldNext(int nameStart, int nameEnd) {
-    if (count_ == MaximumDepth) return 0;
-    HANDLE parent = folders_[count_ - 1].Get();
-    const wchar_t* name = path_ + nameStart;
-    const int nameLength = nameEnd - nameStart;
-    CFileHandle held(OpenInside(parent, name, nameLength,
+// Keeps a freshly opened folder, unless the same folder (the same volume and
+// file index, reached under another spelling) is held already.
+int CHeldFolders::Adopt(CFileHandle& handle, int parent, const wchar_t* name, int length,
+                        const BY_HANDLE_FILE_INFORMATION& info) {
+    for (int i = 0; i < Capacity; ++i) {
+        const Node& node = nodes_[i];
+        if (node.handle && node.parent == parent && node.known.volume == info.dwVolumeSerialNumber &&
+            node.known.indexHigh == info.nFileIndexHigh && node.known.indexLow == info.nFileIndexLow)
+            return i;
+    }
+    const int index = FreeNode();
+    if (index < 0) return -1;
+    Node& node = nodes_[index];
+    node.handle = static_cast<CFileHandle&&>(handle);
+    node.parent = parent;
+    node.name = CString(name, length);
+    node.known = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.dwFileAttributes, -1,
+                  false, false};
+    return index;
+}
+
+int CHeldFolders::HoldRoot(const wchar_t* folder, int rootLength) {
+    // The root's text without its final "\", so that paths join with "\".
+    const int found = FindChild(-1, folder, rootLength - 1);
+    if (found >= 0) return found;
+    wchar_t rootPath[PathChars];
+    lstrcpynW(rootPath, folder, rootLength + 1);
+    CFileHandle root(CreateFileW(rootPath, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, ShareAll,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!root || !GetFileInformationByHandle(root.Get(), &info)) return -1;
+    return Adopt(root, -1, folder, rootLength - 1, info);
+}
+
+int CHeldFolders::HoldNext(int parent, const wchar_t* name, int length) {
+    const int found = FindChild(parent, name, length);
+    if (found >= 0) return found;
+    HANDLE parentHandle = nodes_[parent].handle.Get();
+    CFileHandle held(OpenInside(parentHandle, name, length,
                                 FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                 ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
     if (!held)
-        held.Reset(OpenInside(parent, name, nameLength, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+        held.Reset(OpenInside(parentHandle, name, length, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
                               ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
     // Checked after it is held: a link swapped in before the opening is seen
     // here, and afterwards the handle stays with this folder.
     wchar_t heldPath[PathChars];
-    lstrcpynW(heldPath, path_, nameEnd + 1);
-    if (!held || HandleIsLink(held.Get()) || NameIsLink(heldPath)) return 0;
-    nameStart_[count_] = nameStart;
-    nameEnd_[count_] = nameEnd;
-    folders_[count_++] = static_cast<CFileHandle&&>(held);
+    const int parentLength = PathOf(parent, heldPath);
+    if (!held || parentLength == 0 || parentLength + 1 + length >= PathChars) return -1;
+    heldPath[parentLength] = L'\\';
+    lstrcpynW(heldPath + parentLength + 1, name, length + 1);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (HandleIsLink(held.Get(), &info) || NameIsLink(heldPath)) return -1;
+    return Adopt(held, parent, name, length, info);
+}
+
+int CHeldFolders::Hold(const wchar_t* folder) {
+    current_ = -1;
+    const int length = lstrlenW(folder);
+    const int root = RootLength(folder);
+    if (root == 0 || length >= PathChars) return 0;
+    int at = HoldRoot(folder, root);
+    if (at < 0) return 0;
+    nodes_[at].lastUse = ++clock_;
+    current_ = at;
+    for (int start = root, end = root; end <= length; ++end) {
+        if (end < length && folder[end] != L'\\') continue;
+        const int nameStart = start;
+        start = end + 1;
+        if (end == nameStart) continue;  // "\\" inside the path
+        at = HoldNext(at, folder + nameStart, end - nameStart);
+        if (at < 0) {
+            current_ = -1;
+            return 0;
+        }
+        nodes_[at].lastUse = ++clock_;
+        current_ = at;
+    }
     return 1;
 }
 
-int CHeldFolderChain::HoldChild(const wchar_t* name) {
-    if (count_ == 0) return 0;
-    const int parentEnd = nameEnd_[count_ - 1];
-    const int nameLength = lstrlenW(name);
-    if (nameLength == 0 || parentEnd + 1 + nameLength >= PathChars) return 0;
-    path_[parentEnd] = L'\\';
-    lstrcpynW(path_ + parentEnd + 1, name, nameLength + 1);
-    return HoldNext(parentEnd + 1, parentEnd + 1 + nameLength);
+int CHeldFolders::HoldChild(const wchar_t* name) {
+    if (current_ < 0) return 0;
+    const int length = lstrlenW(name);
+    if (length == 0) return 0;
+    const int child = HoldNext(current_, name, length);
+    if (child < 0) return 0;
+    nodes_[child].lastUse = ++clock_;
+    current_ = child;
+    return 1;
 }
 
-void CHeldFolderChain::DeleteFileInDeepest(const wchar_t* path) {
-    if (count_ == 0) return;
+void CHeldFolders::LetGoOfCurrent() {
+    if (current_ >= 0) LetGo(current_);
+}
+
+int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
+    if (current_ < 0) return 0;
     const wchar_t* name = wcsrchr(path, L'\\');
-    if (!name || name[1] == L'\0') return;
+    if (!name || name[1] == L'\0') return 0;
     ++name;
     const int length = lstrlenW(name);
-    HANDLE folder = folders_[count_ - 1].Get();
+    HANDLE folder = nodes_[current_].handle.Get();
+    NTSTATUS status = 0;
     CFileHandle file(OpenInside(folder, name, length, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
-                                NonDirectoryFile));
-    // A file in use without delete sharing cannot be deleted; its attributes
-    // are still cleared, as a deletion by name would have done.
-    const bool deletable = file.IsValid();
-    if (!file)
+                                NonDirectoryFile, &status));
+    if (!file) {
+        // A file in use without delete sharing cannot be deleted; its
+        // attributes are still cleared, as a deletion by name would have
+        // done. A missing file or a folder is no concern of this call.
+        if (status != SharingViolation && status != AccessDenied) return 0;
         file.Reset(OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
                               NonDirectoryFile));
-    if (!file || HandleIsLink(file.Get())) return;
-    SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
-    if (deletable) MarkForDeletion(file.Get());
+        if (file && !HandleIsLink(file.Get())) SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+        return 0;
+    }
+    // Each entry of a folder whose listing showed a link is checked through
+    // its handle. A link swapped in after the listing is opened as itself,
+    // so at most that link would go.
+    if ((!ListCurrent() || nodes_[current_].known.holdsLink) && HandleIsLink(file.Get())) return 0;
+    int deleted = MarkForDeletion(file.Get());
+    if (!deleted) {
+        // A read-only file refuses; so would a deletion by name, but after
+        // its attributes had been cleared.
+        SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+        deleted = MarkForDeletion(file.Get());
+    }
+    file.Reset();
+    Knowledge& known = nodes_[current_].known;
+    if (deleted && known.entries > 0) --known.entries;
+    if (deleted && IsDesktopIni(name, length)) known.holdsDesktopIni = false;
+    return deleted;
 }
 
-int CHeldFolderChain::ClearDeepestAttributes() {
-    if (count_ < 2) return 0;
-    return SetBasicAttributes(folders_[count_ - 1].Get(), FILE_ATTRIBUTE_NORMAL);
+int CHeldFolders::ClearCurrentAttributes() {
+    if (current_ < 0 || nodes_[current_].parent < 0) return 0;
+    Knowledge& known = nodes_[current_].known;
+    if ((known.attributes & ClearedAttributes) == known.attributes) return 1;
+    if (!SetBasicAttributes(nodes_[current_].handle.Get(), FILE_ATTRIBUTE_NORMAL)) return 0;
+    known.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    return 1;
 }
 
-int CHeldFolderChain::RemoveDeepest() {
-    if (count_ < 2) return 0;
-    const int index = count_ - 1;
-    const int nameStart = nameStart_[index];
-    const int nameLength = nameEnd_[index] - nameStart;
-    HANDLE parent = folders_[index - 1].Get();
+int CHeldFolders::ListCurrent() {
+    if (current_ < 0) return 0;
+    Knowledge& known = nodes_[current_].known;
+    if (known.entries >= 0) return 1;
+    const NativeCalls& native = Native();
+    if (!native.queryDirectory) return 0;
+    LONGLONG buffer[1024];  // 8-byte aligned, as the entries' time fields want
+    int entries = 0;
+    bool desktopIni = false, link = false;
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        IO_STATUS_BLOCK block;
+        const NTSTATUS status = native.queryDirectory(nodes_[current_].handle.Get(), nullptr, nullptr, nullptr, &block,
+                                                      buffer, sizeof buffer, FileDirectoryListing, FALSE, nullptr,
+                                                      restart);
+        if (status < 0 || block.Information == 0) break;
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer);
+        const BYTE* end = at + block.Information;
+        for (;;) {
+            const DirectoryInformation* entry = reinterpret_cast<const DirectoryInformation*>(at);
+            const int nameLength = static_cast<int>(entry->fileNameLength / sizeof(WCHAR));
+            const wchar_t* entryName = entry->fileName;
+            const bool dots = (nameLength == 1 && entryName[0] == L'.') ||
+                              (nameLength == 2 && entryName[0] == L'.' && entryName[1] == L'.');
+            if (!dots) ++entries;
+            if (entry->fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) link = true;
+            if (!(entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDesktopIni(entryName, nameLength))
+                desktopIni = true;
+            if (entry->nextEntryOffset == 0 || at + entry->nextEntryOffset >= end) break;
+            at += entry->nextEntryOffset;
+        }
+    }
+    known.entries = entries;
+    known.holdsDesktopIni = desktopIni;
+    known.holdsLink = link;
+    return 1;
+}
+
+int CHeldFolders::CurrentHoldsDesktopIni() {
+    if (!ListCurrent()) return 1;
+    return nodes_[current_].known.holdsDesktopIni ? 1 : 0;
+}
+
+int CHeldFolders::CurrentMayBeEmpty() {
+    if (!ListCurrent()) return 1;
+    return nodes_[current_].known.entries == 0 ? 1 : 0;
+}
+
+void CHeldFolders::SetWalkDirectory(const wchar_t* folder, int exists) {
+    if (lstrlenW(folder) >= PathChars) return;
+    if (exists) {
+        lstrcpynW(walkDirectory_, folder, PathChars);
+        walkDirectoryPending_ = true;
+    } else if (SetCurrentDirectoryW(folder)) {
+        lstrcpynW(walkDirectory_, folder, PathChars);
+        walkDirectoryPending_ = false;
+    }
+}
+
+void CHeldFolders::ApplyWalkDirectory() {
+    if (!walkDirectoryPending_) return;
+    walkDirectoryPending_ = false;
+    wchar_t current[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
+    if (length > 0 && length < MAX_PATH && wcscmp(current, walkDirectory_) == 0) return;
+    SetCurrentDirectoryW(walkDirectory_);
+}
+
+int CHeldFolders::RemoveCurrent() {
+    if (current_ < 0 || nodes_[current_].parent < 0) return 0;
+    ApplyWalkDirectory();
+    const int index = current_;
+    const int parent = nodes_[index].parent;
     wchar_t heldPath[PathChars];
-    lstrcpynW(heldPath, path_, nameStart + nameLength + 1);
-    CFileHandle removable(OpenInside(parent, path_ + nameStart, nameLength, DELETE | FILE_READ_ATTRIBUTES, ShareAll,
-                                     FILE_DIRECTORY_FILE | ForBackupIntent));
+    if (!PathOf(index, heldPath)) return 0;
+    const CString& name = nodes_[index].name;
+    CFileHandle removable(OpenInside(nodes_[parent].handle.Get(), name.GetString(), name.GetLength(),
+                                     DELETE | FILE_READ_ATTRIBUTES, ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
     BY_HANDLE_FILE_INFORMATION heldInformation, removableInformation;
-    if (!removable || HandleIsLink(folders_[index].Get(), &heldInformation) ||
+    if (!removable || HandleIsLink(nodes_[index].handle.Get(), &heldInformation) ||
         HandleIsLink(removable.Get(), &removableInformation) || NameIsLink(heldPath) ||
         heldInformation.dwVolumeSerialNumber != removableInformation.dwVolumeSerialNumber ||
         heldInformation.nFileIndexHigh != removableInformation.nFileIndexHigh ||
         heldInformation.nFileIndexLow != removableInformation.nFileIndexLow)
         return 0;
+    // Held folders inside it are let go of first: they would keep it in use.
+    LetGoOfBelow(index);
     // Refused at once for a folder that is not empty: it stays held.
     if (!MarkForDeletion(removable.Get())) return 0;
-    folders_[--count_].Reset();
+    LetGo(index);
     removable.Reset();
-    return GetFileAttributesW(heldPath) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
+    if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) return 0;
+    if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
+    return 1;
 }

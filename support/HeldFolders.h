@@ -6,60 +6,114 @@
 // without following a link, and acts through those handles: a folder renamed
 // away meanwhile is still the one acted on, and a link never leads it
 // elsewhere.
+//
+// The held folders form a tree from their drive or share roots. Walks that
+// alternate between branches (a listed file's folder and its companion's)
+// find their folders still held, each once, together with what was learnt
+// of it: its attributes and, once listed, its entry count and whether it
+// holds a "desktop.ini" or a link. The walks act on one folder at a time,
+// the current one.
 #pragma once
 
 #include <windows.h>
 
+#include "framework/String.h"
 #include "support/Handles.h"
 
-class CHeldFolderChain {
+class CHeldFolders {
 public:
-    CHeldFolderChain() = default;
-    CHeldFolderChain(const CHeldFolderChain&) = delete;
-    CHeldFolderChain& operator=(const CHeldFolderChain&) = delete;
+    CHeldFolders() = default;
+    CHeldFolders(const CHeldFolders&) = delete;
+    CHeldFolders& operator=(const CHeldFolders&) = delete;
 
     // Holds the drive or share root of `folder` ("X:\a\b" or
-    // "\\server\share\a\b") and every folder below it down to `folder`. Zero,
-    // holding nothing, when a folder is missing, is a link or cannot be
-    // opened, or the path is no full path of fewer than 256 characters.
-    // Folders that an earlier Hold took and that the new path runs through
-    // stay held as they are.
+    // "\\server\share\a\b") and every folder below it down to `folder`,
+    // which becomes the current folder. Zero, with no current folder, when
+    // a folder is missing, is a link or cannot be opened, or the path is no
+    // full path of fewer than 256 characters. Folders held before stay held
+    // as they are.
     int Hold(const wchar_t* folder);
 
-    // Lets go of the deepest held folder.
-    void LetGoOfDeepest();
-
-    // Holds the folder `name` inside the deepest held folder as the new
-    // deepest one. Zero, changing nothing, when it is missing or a link.
+    // Holds the folder `name` inside the current folder as the new current
+    // one. Zero, changing nothing, when it is missing or a link.
     int HoldChild(const wchar_t* name);
 
-    // Clears the attributes of the file at `path`, which lies in the deepest
-    // folder, and deletes it, through one handle opened inside that folder;
-    // a link is left alone.
-    void DeleteFileInDeepest(const wchar_t* path);
+    // Lets go of the current folder; the folder above becomes current.
+    void LetGoOfCurrent();
 
-    // Clears the attributes of the deepest folder through its handle.
-    int ClearDeepestAttributes();
+    // Deletes the file at `path`, which lies in the current folder, through
+    // a handle opened inside that folder; a link or a folder is left alone.
+    // The file's attributes are cleared only where they stop the deletion,
+    // and when it cannot be deleted at all, so what stays ends as a deletion
+    // by name would leave it. Non-zero when the file was deleted.
+    int DeleteFileInCurrent(const wchar_t* path);
 
-    // Removes the deepest folder if it is empty, and lets go of it then. It
-    // is opened once more by name inside the folder above, and removed only
-    // when that is still the same folder. A folder that stays may stay held.
-    // Never removes the root.
-    int RemoveDeepest();
+    // Clears the attributes of the current folder through its handle, unless
+    // they were found or left clear already.
+    int ClearCurrentAttributes();
+
+    // Whether the current folder holds a file named "desktop.ini", and
+    // whether it may be empty: zero only when it holds entries that no
+    // deletion here has taken away. Both come from one listing of the
+    // folder, made when first needed and kept up to date with the deletions
+    // made through this object.
+    int CurrentHoldsDesktopIni();
+    int CurrentMayBeEmpty();
+
+    // Removes the current folder if it is empty; the folder above becomes
+    // current then. It is opened once more by name inside the folder above,
+    // and removed only when that is still the same folder. Never removes a
+    // root.
+    int RemoveCurrent();
+
+    // The current directory of the walks. Each walk makes the parent of the
+    // folder it is about to remove current; here that is recorded and made
+    // the process's own only when it matters: before a folder is removed
+    // (a current directory keeps its folder in use) and when the walks are
+    // done. `exists` says the folder is known to exist (it is held), so
+    // setting it would succeed; otherwise it is set at once, and where that
+    // fails the current directory stays as it was.
+    void SetWalkDirectory(const wchar_t* folder, int exists);
+    void ApplyWalkDirectory();
 
 private:
-    static constexpr int MaximumDepth = 128;
+    static constexpr int Capacity = 160;
     static constexpr int PathChars = 256;
-    void LetGoOfAll();
-    int HoldNext(int nameStart, int nameEnd);
 
-    CFileHandle folders_[MaximumDepth];
-    // folders_[i] is named by path_ from nameStart_[i] up to nameEnd_[i]; its
-    // path is path_ up to nameEnd_[i]. folders_[0] is the root.
-    wchar_t path_[PathChars] = L"";
-    int nameStart_[MaximumDepth] = {};
-    int nameEnd_[MaximumDepth] = {};
-    int count_ = 0;
+    // What is known of a held folder: its identity, its attributes when held
+    // or last cleared, and, once listed (entries >= 0), its entry count and
+    // whether it holds a "desktop.ini" or a link.
+    struct Knowledge {
+        DWORD volume, indexHigh, indexLow;
+        DWORD attributes;
+        int entries;
+        bool holdsDesktopIni;
+        bool holdsLink;
+    };
+    struct Node {
+        CFileHandle handle;
+        int parent = -1;  // -1 for a root
+        CString name;     // the root's text up to its last "\", or the folder's own name
+        Knowledge known = {};
+        unsigned lastUse = 0;
+    };
+
+    int FindChild(int parent, const wchar_t* name, int length) const;
+    int HoldRoot(const wchar_t* folder, int rootLength);
+    int HoldNext(int parent, const wchar_t* name, int length);
+    int Adopt(CFileHandle& handle, int parent, const wchar_t* name, int length, const BY_HANDLE_FILE_INFORMATION& info);
+    int FreeNode();
+    void LetGo(int index);
+    void LetGoOfBelow(int index);
+    bool IsBelow(int index, int ancestor) const;
+    int PathOf(int index, wchar_t* path) const;
+    int ListCurrent();
+
+    Node nodes_[Capacity];
+    int current_ = -1;
+    wchar_t walkDirectory_[PathChars] = L"";
+    bool walkDirectoryPending_ = false;
+    unsigned clock_ = 0;
 };
 
 // Called, when set, after a walk has held and checked its folders and before
