@@ -5,6 +5,7 @@
 
 #include "app/UninstallRecord.h"
 #include "framework/String.h"
+#include "removal/RemovalLog.h"
 #include "support/Handles.h"
 #include "support/Registry.h"
 
@@ -33,7 +34,17 @@ void RestorePlace(const CString& savedKey, const CString& liveKey) {
     ReadRegistryString(HKEY_CLASSES_ROOT, liveKey, L"", current);
     if (product[0] == L'\0') return;
     if (!EqualIgnoringAsciiCase(current, product)) return;
-    WriteRegistryString(HKEY_CLASSES_ROOT, liveKey, L"", previous);
+    CString subject = RegistryPathText(HKEY_CLASSES_ROOT, liveKey, nullptr);
+    subject += L" back to \"";
+    subject += previous;
+    subject += L"\"";
+    if (IsPlanRun()) {
+        LogRemovalAction(L"association", subject, LogOutcome::WouldRemove, 0);
+        return;
+    }
+    const int restored = WriteRegistryString(HKEY_CLASSES_ROOT, liveKey, L"", previous);
+    LogRemovalAction(L"association", subject, restored ? LogOutcome::Removed : LogOutcome::Kept,
+                     restored ? 0 : ERROR_ACCESS_DENIED);
 }
 
 // One entry of the record: an extension has one place, a file type three

@@ -139,6 +139,7 @@ void RemoveInstalledFiles() {
         DeleteFileAndEmptyFolders(entry, held);
         DeleteCompanionAndEmptyFolders(CompanionNameOf(entry), held);
     }
+    held.LogFoldersKept();
     held.ApplyWalkDirectory();
 }
 

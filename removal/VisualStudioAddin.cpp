@@ -7,6 +7,7 @@
 
 #include "app/UninstallRecord.h"
 #include "framework/String.h"
+#include "removal/RemovalLog.h"
 #include "removal/VisualStudioAutomation.h"
 #include "support/Files.h"
 #include "support/Registry.h"
@@ -102,6 +103,13 @@ int IsAnyVisualStudioInstalled() {
 
 void RemoveVisualStudioAddin(const wchar_t* version) {
     DeleteAddinKeys(version);
+    CString subject;
+    subject.Format(L"Visual Studio %s: add-in commands and menus", version);
+    if (IsPlanRun()) {
+        LogRemovalAction(L"visual studio", subject, LogOutcome::WouldRemove, 0);
+        return;
+    }
     RemoveAddinThroughAutomation(AutomationProgIdOf(version));
     StartSetupRun(version);
+    LogRemovalAction(L"visual studio", subject, LogOutcome::Removed, 0);
 }

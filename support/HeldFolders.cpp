@@ -3,6 +3,8 @@
 #include <wchar.h>
 #include <winternl.h>
 
+#include "removal/RemovalLog.h"
+
 namespace {
 
 // The native calls that open a file by name inside a folder given by its
@@ -14,10 +16,13 @@ using NtSetInformationFileFunction = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, 
 using NtQueryDirectoryFileFunction = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
                                                       FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN);
 
+using RtlNtStatusToDosErrorFunction = ULONG(NTAPI*)(NTSTATUS);
+
 struct NativeCalls {
     NtCreateFileFunction createFile = nullptr;
     NtSetInformationFileFunction setInformation = nullptr;
     NtQueryDirectoryFileFunction queryDirectory = nullptr;
+    RtlNtStatusToDosErrorFunction errorOf = nullptr;
 };
 
 const NativeCalls& Native() {
@@ -32,6 +37,8 @@ const NativeCalls& Native() {
                 reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
             calls.queryDirectory = reinterpret_cast<NtQueryDirectoryFileFunction>(
                 reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryDirectoryFile")));
+            calls.errorOf = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
         }
     }
     return calls;
@@ -56,6 +63,10 @@ struct DirectoryInformation {  // FileDirectoryInformation
 constexpr FILE_INFORMATION_CLASS FileDirectoryListing = static_cast<FILE_INFORMATION_CLASS>(1);
 constexpr NTSTATUS SharingViolation = static_cast<NTSTATUS>(0xC0000043L);
 constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
+constexpr NTSTATUS NameNotFound = static_cast<NTSTATUS>(0xC0000034L);
+constexpr NTSTATUS PathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+// ERROR_REPARSE_POINT_ENCOUNTERED: the reason logged for a link left alone.
+constexpr DWORD LinkLeftAlone = 4395;
 // Attributes that a clearing to FILE_ATTRIBUTE_NORMAL leaves in place.
 constexpr DWORD ClearedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL;
 
@@ -139,6 +150,19 @@ bool IsDesktopIni(const wchar_t* name, int length) {
         if (c != expected[i]) return false;
     }
     return true;
+}
+
+DWORD ErrorOf(NTSTATUS status) {
+    const NativeCalls& native = Native();
+    return native.errorOf ? native.errorOf(status) : ERROR_ACCESS_DENIED;
+}
+
+// One log line for a file or folder: done, or (in a plan) to be done.
+void LogOutcomeOf(const wchar_t* what, const wchar_t* path, bool done, DWORD reason) {
+    const bool plan = IsPlanRun() != 0;
+    const LogOutcome outcome = done ? (plan ? LogOutcome::WouldRemove : LogOutcome::Removed)
+                                    : (plan ? LogOutcome::WouldKeep : LogOutcome::Kept);
+    LogRemovalAction(what, path, outcome, done ? 0 : reason);
 }
 
 // The index just past the drive or share root: 3 for "X:\", the index after
@@ -236,7 +260,7 @@ int CHeldFolders::Adopt(CFileHandle& handle, int parent, const wchar_t* name, in
     node.parent = parent;
     node.name = CString(name, length);
     node.known = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.dwFileAttributes, -1,
-                  false, false};
+                  false, false, false, false};
     return index;
 }
 
@@ -255,7 +279,7 @@ int CHeldFolders::HoldRoot(const wchar_t* folder, int rootLength) {
 
 int CHeldFolders::HoldNext(int parent, const wchar_t* name, int length) {
     const int found = FindChild(parent, name, length);
-    if (found >= 0) return found;
+    if (found >= 0) return nodes_[found].known.plannedGone ? -1 : found;
     HANDLE parentHandle = nodes_[parent].handle.Get();
     CFileHandle held(OpenInside(parentHandle, name, length,
                                 FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
@@ -326,10 +350,15 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     CFileHandle file(OpenInside(folder, name, length, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
                                 NonDirectoryFile, &status));
     if (!file) {
+        if (status == NameNotFound || status == PathNotFound) {
+            LogRemovalAction(L"file", path, LogOutcome::Absent, 0);
+            return 0;
+        }
+        LogOutcomeOf(L"file", path, false, ErrorOf(status));
         // A file in use without delete sharing cannot be deleted; its
         // attributes are still cleared, as a deletion by name would have
-        // done. A missing file or a folder is no concern of this call.
-        if (status != SharingViolation && status != AccessDenied) return 0;
+        // done. A folder is no concern of this call.
+        if (IsPlanRun() || (status != SharingViolation && status != AccessDenied)) return 0;
         file.Reset(OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
                               NonDirectoryFile));
         if (file && !HandleIsLink(file.Get())) SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
@@ -338,15 +367,25 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     // Each entry of a folder whose listing showed a link is checked through
     // its handle. A link swapped in after the listing is opened as itself,
     // so at most that link would go.
-    if ((!ListCurrent() || nodes_[current_].known.holdsLink) && HandleIsLink(file.Get())) return 0;
-    int deleted = MarkForDeletion(file.Get());
-    if (!deleted) {
-        // A read-only file refuses; so would a deletion by name, but after
-        // its attributes had been cleared.
-        SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+    if ((!ListCurrent() || nodes_[current_].known.holdsLink) && HandleIsLink(file.Get())) {
+        LogOutcomeOf(L"file", path, false, LinkLeftAlone);
+        return 0;
+    }
+    int deleted = 1;
+    DWORD reason = 0;
+    if (!IsPlanRun()) {
         deleted = MarkForDeletion(file.Get());
+        if (!deleted) {
+            // A read-only file refuses; so would a deletion by name, but
+            // after its attributes had been cleared.
+            SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+            deleted = MarkForDeletion(file.Get());
+            if (!deleted) reason = ERROR_ACCESS_DENIED;
+        }
     }
     file.Reset();
+    LogOutcomeOf(L"file", path, deleted != 0, reason);
+    // A plan goes on as if the file had gone.
     Knowledge& known = nodes_[current_].known;
     if (deleted && known.entries > 0) --known.entries;
     if (deleted && IsDesktopIni(name, length)) known.holdsDesktopIni = false;
@@ -357,6 +396,7 @@ int CHeldFolders::ClearCurrentAttributes() {
     if (current_ < 0 || nodes_[current_].parent < 0) return 0;
     Knowledge& known = nodes_[current_].known;
     if ((known.attributes & ClearedAttributes) == known.attributes) return 1;
+    if (IsPlanRun()) return 1;
     if (!SetBasicAttributes(nodes_[current_].handle.Get(), FILE_ATTRIBUTE_NORMAL)) return 0;
     known.attributes = FILE_ATTRIBUTE_DIRECTORY;
     return 1;
@@ -406,7 +446,17 @@ int CHeldFolders::CurrentHoldsDesktopIni() {
 
 int CHeldFolders::CurrentMayBeEmpty() {
     if (!ListCurrent()) return 1;
+    nodes_[current_].known.reached = true;
     return nodes_[current_].known.entries == 0 ? 1 : 0;
+}
+
+void CHeldFolders::LogFoldersKept() {
+    for (int i = 0; i < Capacity; ++i) {
+        if (!nodes_[i].handle || !nodes_[i].known.reached) continue;
+        nodes_[i].known.reached = false;
+        wchar_t path[PathChars];
+        if (PathOf(i, path)) LogOutcomeOf(L"folder", path, false, ERROR_DIR_NOT_EMPTY);
+    }
 }
 
 void CHeldFolders::SetWalkDirectory(const wchar_t* folder, int exists) {
@@ -414,14 +464,14 @@ void CHeldFolders::SetWalkDirectory(const wchar_t* folder, int exists) {
     if (exists) {
         lstrcpynW(walkDirectory_, folder, PathChars);
         walkDirectoryPending_ = true;
-    } else if (SetCurrentDirectoryW(folder)) {
+    } else if (!IsPlanRun() && SetCurrentDirectoryW(folder)) {
         lstrcpynW(walkDirectory_, folder, PathChars);
         walkDirectoryPending_ = false;
     }
 }
 
 void CHeldFolders::ApplyWalkDirectory() {
-    if (!walkDirectoryPending_) return;
+    if (!walkDirectoryPending_ || IsPlanRun()) return;
     walkDirectoryPending_ = false;
     wchar_t current[MAX_PATH];
     const DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
@@ -444,15 +494,35 @@ int CHeldFolders::RemoveCurrent() {
         HandleIsLink(removable.Get(), &removableInformation) || NameIsLink(heldPath) ||
         heldInformation.dwVolumeSerialNumber != removableInformation.dwVolumeSerialNumber ||
         heldInformation.nFileIndexHigh != removableInformation.nFileIndexHigh ||
-        heldInformation.nFileIndexLow != removableInformation.nFileIndexLow)
+        heldInformation.nFileIndexLow != removableInformation.nFileIndexLow) {
+        LogOutcomeOf(L"folder", heldPath, false, removable ? LinkLeftAlone : ERROR_PATH_NOT_FOUND);
         return 0;
+    }
     // Held folders inside it are let go of first: they would keep it in use.
     LetGoOfBelow(index);
+    // A plan takes the folder for removed when nothing is left in it.
+    if (IsPlanRun()) {
+        const bool empty = CurrentMayBeEmpty() != 0;
+        nodes_[index].known.reached = false;
+        LogOutcomeOf(L"folder", heldPath, empty, ERROR_DIR_NOT_EMPTY);
+        if (!empty) return 0;
+        // It stays held, marked gone, so that later walks find it missing
+        // as they would after a real removal.
+        nodes_[index].known.plannedGone = true;
+        current_ = parent;
+        if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
+        return 1;
+    }
     // Refused at once for a folder that is not empty: it stays held.
-    if (!MarkForDeletion(removable.Get())) return 0;
+    nodes_[index].known.reached = false;
+    if (!MarkForDeletion(removable.Get())) {
+        LogOutcomeOf(L"folder", heldPath, false, ERROR_DIR_NOT_EMPTY);
+        return 0;
+    }
     LetGo(index);
     removable.Reset();
     if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) return 0;
+    LogOutcomeOf(L"folder", heldPath, true, 0);
     if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
     return 1;
 }

@@ -76,6 +76,10 @@ public:
     void SetWalkDirectory(const wchar_t* folder, int exists);
     void ApplyWalkDirectory();
 
+    // Logs each held folder that a walk's climb came to and that stays (a
+    // folder that goes is logged as it goes).
+    void LogFoldersKept();
+
 private:
     static constexpr int Capacity = 160;
     static constexpr int PathChars = 256;
@@ -89,6 +93,8 @@ private:
         int entries;
         bool holdsDesktopIni;
         bool holdsLink;
+        bool reached;      // a walk's climb came to it
+        bool plannedGone;  // a plan has taken it for removed
     };
     struct Node {
         CFileHandle handle;

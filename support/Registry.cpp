@@ -3,6 +3,7 @@
 #include <wchar.h>
 
 #include "framework/String.h"
+#include "removal/RemovalLog.h"
 #include "support/Handles.h"
 
 namespace {
@@ -60,10 +61,48 @@ int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
                : 0;
 }
 
+namespace {
+
+const wchar_t* RootName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return L"HKLM\\";
+    if (root == HKEY_CURRENT_USER) return L"HKCU\\";
+    if (root == HKEY_CLASSES_ROOT) return L"HKCR\\";
+    return L"";
+}
+
+}  // namespace
+
+CString RegistryPathText(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+    CString text = CString(RootName(root)) + keyPath;
+    if (valueName) {
+        text += L" : ";
+        text += valueName;
+    }
+    return text;
+}
+
 int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
     CRegistryKey key;
-    if (!OpenOrCreateKey(root, keyPath, key)) return 0;
-    RegDeleteValueW(key.Get(), valueName);
+    if (IsPlanRun()) {
+        // A plan reads only: the key is not made when it is missing.
+        const bool present = RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE | View, key.Receive()) == ERROR_SUCCESS &&
+                             RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName),
+                         present ? LogOutcome::WouldRemove : LogOutcome::Absent, 0);
+        return 1;
+    }
+    if (!OpenOrCreateKey(root, keyPath, key)) {
+        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName), LogOutcome::Kept, ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    const LONG answer = RegDeleteValueW(key.Get(), valueName);
+    if (RemovalLogIsOpen()) {
+        const LogOutcome outcome = answer == ERROR_SUCCESS          ? LogOutcome::Removed
+                                   : answer == ERROR_FILE_NOT_FOUND ? LogOutcome::Absent
+                                                                    : LogOutcome::Kept;
+        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName), outcome,
+                         outcome == LogOutcome::Kept ? static_cast<DWORD>(answer) : 0);
+    }
     return 1;
 }
 
@@ -111,7 +150,42 @@ void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
 
 }  // namespace
 
+namespace {
+
+// What is at a key path: nothing, a key, or a registry link (left alone).
+enum class KeyPresence { Absent, Key, Link };
+
+KeyPresence PresenceOf(HKEY root, const wchar_t* keyPath) {
+    CRegistryKey key;
+    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | View, key.Receive()) != ERROR_SUCCESS)
+        return KeyPresence::Absent;
+    return IsRegistryLink(key.Get()) ? KeyPresence::Link : KeyPresence::Key;
+}
+
+}  // namespace
+
 int DeleteRegistryTree(HKEY root, const wchar_t* keyPath) {
+    if (!RemovalLogIsOpen()) {
+        DeleteKeyTree(root, keyPath, 0);
+        return 1;
+    }
+    const KeyPresence before = PresenceOf(root, keyPath);
+    const CString text = RegistryPathText(root, keyPath, nullptr);
+    if (before == KeyPresence::Absent) {
+        LogRemovalAction(L"key", text, LogOutcome::Absent, 0);
+        return 1;
+    }
+    const bool plan = IsPlanRun() != 0;
+    if (before == KeyPresence::Link) {
+        LogRemovalAction(L"key", text, plan ? LogOutcome::WouldKeep : LogOutcome::Kept, 4395);
+        return 1;
+    }
+    if (plan) {
+        LogRemovalAction(L"key", text, LogOutcome::WouldRemove, 0);
+        return 1;
+    }
     DeleteKeyTree(root, keyPath, 0);
+    const bool gone = PresenceOf(root, keyPath) == KeyPresence::Absent;
+    LogRemovalAction(L"key", text, gone ? LogOutcome::Removed : LogOutcome::Kept, gone ? 0 : ERROR_ACCESS_DENIED);
     return 1;
 }

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "framework/String.h"
+
 // The smallest buffer ReadRegistryString may be given, in characters: it
 // accepts at most 259 bytes of data and may write a terminator at index 129.
 constexpr int RegistryReadBufferChars = 130;
@@ -28,3 +30,7 @@ int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
 // Deletes a key with all its subkeys, deepest first. Always succeeds; a key
 // that cannot be deleted simply stays.
 int DeleteRegistryTree(HKEY root, const wchar_t* keyPath);
+
+// "HKLM\<key path>", with " : <value name>" when one is given: how the
+// removal log names a key or a value.
+CString RegistryPathText(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
