@@ -9,10 +9,14 @@
 // can be run alone again with --first K --cases 1. --mutation (repeatable)
 // gives the mutations of every case instead, by the names the run prints.
 // --list only prints each case's mutations.
+// Each case first runs "Uninstall.exe /plan", which must change nothing, then
+// the wizard with "/log"; the plan's "would remove" lines must be the log's
+// "removed" lines.
 
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -38,6 +42,9 @@ constexpr DWORD BatchLimitMs = 30000;         // exit to the self-deletion batch
 constexpr DWORD RepressAfterMs = 5000;        // a press that had no effect is made once more
 constexpr DWORD CrashLookEveryMs = 500;
 const wchar_t BatchFile[] = L"C:\\QVUninst.bat";
+const wchar_t LogFolder[] = L"C:\\QvHostileLogs";
+const wchar_t PlanFile[] = L"C:\\QvHostileLogs\\plan.txt";
+const wchar_t LogFile[] = L"C:\\QvHostileLogs\\log.txt";
 // Without a window manager Wine waits two seconds for every hidden managed
 // window to be withdrawn; unmanaged windows are hidden at once.
 const wchar_t UninstallerX11Key[] = L"Software\\Wine\\AppDefaults\\Uninstall.exe\\X11 Driver";
@@ -237,9 +244,9 @@ bool Answer(HWND window, CaseResult& result, bool& closed) {
 
 // Runs the uninstaller to its end; true when it reached the success page and
 // was closed there (its self-deletion batch is then on its way).
-bool Drive(const CaseState& state, CaseResult& result) {
+bool Drive(const CaseState& state, CaseResult& result, const std::wstring& arguments) {
     ProcessDriver process;
-    if (!process.Start(InstallFolderOf(state.sample) + L"Uninstall.exe", InstallFolderOf(state.sample))) {
+    if (!process.Start(InstallFolderOf(state.sample) + L"Uninstall.exe", InstallFolderOf(state.sample), arguments)) {
         Fail(result, "setup: cannot start Uninstall.exe");
         return false;
     }
@@ -276,7 +283,10 @@ bool Drive(const CaseState& state, CaseResult& result) {
         return false;
     }
     process.WaitForExit(result.exitCode, DefaultWaitMs);
-    if (result.exitCode != 0 && result.exitCode != 1) {
+    // The wizard ends with 0 or 1; a plan with a system error code. An
+    // exception's status (0xC0000005 and the like) is a crash either way.
+    const bool wizard = arguments.compare(0, 5, L"/plan") != 0;
+    if (wizard ? (result.exitCode != 0 && result.exitCode != 1) : result.exitCode >= 0x80000000u) {
         char code[64];
         std::snprintf(code, sizeof(code), "crash: exit code 0x%08lX", static_cast<unsigned long>(result.exitCode));
         Fail(result, code);
@@ -303,6 +313,40 @@ void WaitForSelfDeletion(CaseResult& result) {
 }
 
 // --- step 4: the checks (step 5, the report, follows the case) ---------------
+
+// The "<what> "<subject>"" part of every line of a log or plan that begins
+// with `outcome` and ": ".
+std::vector<std::string> LinesWithOutcome(const std::wstring& path, const std::string& outcome) {
+    std::vector<std::string> lines;
+    const std::string text = ReadFileBytes(path);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, outcome.size() + 2, outcome + ": ") != 0) continue;
+        const size_t reason = line.rfind("\" - error ");
+        lines.push_back(line.substr(outcome.size() + 2, reason == std::string::npos ? std::string::npos
+                                                                                    : reason + 1 - outcome.size() - 2));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+void CheckPlanAgainstLog(CaseResult& result) {
+    if (!PathExists(PlanFile) || !PathExists(LogFile)) return;  // refused at start: both say so
+    const std::vector<std::string> planned = LinesWithOutcome(PlanFile, "would remove");
+    const std::vector<std::string> removed = LinesWithOutcome(LogFile, "removed");
+    if (planned == removed) return;
+    std::string text = "plan and log differ:";
+    for (const std::string& line : planned)
+        if (!std::binary_search(removed.begin(), removed.end(), line)) text += " {planned only: " + line + "}";
+    for (const std::string& line : removed)
+        if (!std::binary_search(planned.begin(), planned.end(), line)) text += " {removed only: " + line + "}";
+    Fail(result, text);
+}
 
 void CheckOutside(const CaseState& state, CaseResult& result) {
     for (const std::wstring& path : DamagedSentinels(state.sentinels))
@@ -333,9 +377,19 @@ CaseResult RunCase(const Options& options, unsigned index) {
     state.places = PlacesOf(state.sample);
     RemoveEverything(state);
     if (LayOut(state, options, result) && Mutate(state, mutations, result)) {
-        if (Drive(state, result) || PathExists(BatchFile)) WaitForSelfDeletion(result);
+        RemoveTree(LogFolder);
+        MakeFolders(LogFolder);
+        const std::vector<std::wstring> product = ListTree(state.places.install);
+        Drive(state, result, L"/plan " + std::wstring(PlanFile));
+        if (ListTree(state.places.install) != product) Fail(result, "the plan changed the product's files");
+        if (PathExists(BatchFile)) Fail(result, "the plan wrote a self-deletion batch");
         CheckOutside(state, result);
+        if (Drive(state, result, L"/log " + std::wstring(LogFile)) || PathExists(BatchFile))
+            WaitForSelfDeletion(result);
+        CheckOutside(state, result);
+        CheckPlanAgainstLog(result);
     }
+    RemoveTree(LogFolder);
     RemoveEverything(state);
     result.milliseconds = GetTickCount64() - start;
     return result;
