@@ -1,0 +1,210 @@
+#include "removal/LogFile.h"
+
+#include "framework/String.h"
+#include "support/Files.h"
+#include "support/Handles.h"
+
+namespace {
+
+constexpr int PathChars = MAX_PATH;
+constexpr int MaximumDepth = 128;
+constexpr int MaximumKeptOut = 8;
+constexpr int NewNameTries = 16;
+
+struct CFileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    bool known = false;
+    bool Is(const CFileIdentity& other) const {
+        return known && other.known && volume == other.volume && indexHigh == other.indexHigh &&
+               indexLow == other.indexLow;
+    }
+};
+
+CFileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information) {
+    CFileIdentity identity;
+    identity.volume = information.dwVolumeSerialNumber;
+    identity.indexHigh = information.nFileIndexHigh;
+    identity.indexLow = information.nFileIndexLow;
+    identity.known = true;
+    return identity;
+}
+
+// The identity of an existing folder, or an unknown one.
+CFileIdentity IdentityOfFolder(const wchar_t* folder) {
+    CString path(folder);
+    // "C:\Apps\" opens as "C:\Apps"; a root keeps its "\".
+    if (path.GetLength() > 3 && path.GetAt(path.GetLength() - 1) == L'\\') path.Truncate(path.GetLength() - 1);
+    CFileHandle handle(CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!handle || !GetFileInformationByHandle(handle.Get(), &information)) return CFileIdentity();
+    return IdentityOf(information);
+}
+
+// A link is seen through its name under Wine, through a handle to the
+// entry itself under Windows; both are asked.
+bool NameIsLinkOrMissing(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The index just past the drive or share root of a full path: 3 for "X:\",
+// the index after the share's "\" for "\\server\share\"; 0 for anything else,
+// devices and "\\?\" or "\\.\" paths included.
+int RootLength(const wchar_t* path) {
+    const wchar_t drive = path[0];
+    if (((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' &&
+        path[2] == L'\\')
+        return 3;
+    if (path[0] != L'\\' || path[1] != L'\\' || path[2] == L'\0' || path[2] == L'\\' || path[2] == L'?' ||
+        path[2] == L'.')
+        return 0;
+    int separators = 0;
+    for (int i = 2; path[i] != L'\0'; ++i) {
+        if (path[i] != L'\\') continue;
+        if (path[i + 1] == L'\\' || path[i + 1] == L'\0') return 0;
+        if (++separators == 2) return i + 1;
+    }
+    return 0;
+}
+
+// No stream names, wildcards or other characters that no plain file name
+// holds, past the drive's own colon.
+bool HasOnlyNameCharacters(const wchar_t* path, int from) {
+    for (const wchar_t* c = path + from; *c; ++c)
+        if (*c < 0x20 || *c == L':' || *c == L'*' || *c == L'?' || *c == L'"' || *c == L'<' || *c == L'>' ||
+            *c == L'|')
+            return false;
+    return true;
+}
+
+class CKeptOutFolders {
+public:
+    CKeptOutFolders(const wchar_t* const* folders, int count) {
+        for (int i = 0; i < count && count_ < MaximumKeptOut; ++i) {
+            // Only folders below a root are removed; a root never is.
+            if (!folders[i] || !folders[i][0] || !IsFolderBelowRoot(folders[i])) continue;
+            const CFileIdentity identity = IdentityOfFolder(folders[i]);
+            if (identity.known) identities_[count_++] = identity;
+        }
+    }
+    bool Holds(const CFileIdentity& identity) const {
+        for (int i = 0; i < count_; ++i)
+            if (identities_[i].Is(identity)) return true;
+        return false;
+    }
+
+private:
+    CFileIdentity identities_[MaximumKeptOut];
+    int count_ = 0;
+};
+
+// The folders above the file, from the one below the root down to its
+// parent, each opened without following a link and without delete sharing:
+// while they are held, none of them can be renamed or removed.
+class CHeldPath {
+public:
+    // Zero when a folder is missing, is a link or is one of the kept-out ones.
+    int Hold(const wchar_t* path, int rootLength, const CKeptOutFolders& keptOut) {
+        wchar_t folder[PathChars];
+        for (int end = rootLength; path[end] != L'\0'; ++end) {
+            if (path[end] != L'\\') continue;
+            if (end == 0 || path[end - 1] == L'\\' || count_ == MaximumDepth) return 0;
+            lstrcpynW(folder, path, end + 1);
+            CFileHandle held(CreateFileW(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            BY_HANDLE_FILE_INFORMATION information;
+            if (!held || !GetFileInformationByHandle(held.Get(), &information)) return 0;
+            if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+                (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || NameIsLinkOrMissing(folder))
+                return 0;
+            if (keptOut.Holds(IdentityOf(information))) return 0;
+            folders_[count_++] = static_cast<CFileHandle&&>(held);
+        }
+        return 1;
+    }
+
+private:
+    CFileHandle folders_[MaximumDepth];
+    int count_ = 0;
+};
+
+// An entry already at the named path may be replaced only when it is a plain
+// file: not a folder, a device or a link.
+bool MayBeReplaced(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) return false;
+    CFileHandle entry(CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    // An entry that cannot be opened is left to the rename, which fails on it.
+    if (!entry) return true;
+    return GetFileInformationByHandle(entry.Get(), &information) &&
+           (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+bool IsPlainFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+// Deletes the file through its own handle, so that whatever may have taken
+// its name meanwhile stays. Windows before Vista lacks the call and has no
+// file links; the name is used there.
+void DeleteThroughHandle(HANDLE file, const wchar_t* path) {
+    using SetInformationFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto setInformation = reinterpret_cast<SetInformationFunction>(
+        kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, "SetFileInformationByHandle")) : nullptr);
+    if (!setInformation) {
+        DeleteFileW(path);
+        return;
+    }
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    setInformation(file, FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
+// A new file beside `path`, named "<path>.<n>.new" for the first n that is free.
+HANDLE CreateNewBeside(const wchar_t* path, CString& name) {
+    for (int n = 1; n <= NewNameTries; ++n) {
+        name.Format(L"%s.%d.new", path, n);
+        if (!name.IsValid() || name.GetLength() >= PathChars) return INVALID_HANDLE_VALUE;
+        // CREATE_NEW never opens what is there, a link included.
+        HANDLE file = CreateFileW(name, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return INVALID_HANDLE_VALUE;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+HANDLE CreateLogFile(const wchar_t* path, const wchar_t* const* keptOut, int keptOutCount) {
+    if (!path || !path[0]) return INVALID_HANDLE_VALUE;
+    wchar_t full[PathChars];
+    const DWORD length = GetFullPathNameW(path, PathChars, full, nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(PathChars)) return INVALID_HANDLE_VALUE;
+    const int root = RootLength(full);
+    if (root == 0 || full[length - 1] == L'\\' || !HasOnlyNameCharacters(full, 2)) return INVALID_HANDLE_VALUE;
+
+    const CKeptOutFolders keptOutFolders(keptOut, keptOutCount);
+    CHeldPath held;
+    if (!held.Hold(full, root, keptOutFolders) || !MayBeReplaced(full)) return INVALID_HANDLE_VALUE;
+
+    CString newName;
+    CFileHandle file(CreateNewBeside(full, newName));
+    if (!file) return INVALID_HANDLE_VALUE;
+    if (!IsPlainFile(file.Get()) || !MoveFileExW(newName, full, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteThroughHandle(file.Get(), newName);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file.Detach();
+}

@@ -1,0 +1,156 @@
+#include "removal/RemovalLog.h"
+
+#include "app/UninstallRecord.h"
+#include "framework/String.h"
+#include "removal/LogFile.h"
+#include "support/Handles.h"
+
+namespace {
+
+CFileHandle LogFile;
+int PlanRun = 0;
+
+const wchar_t* const OutcomeWords[] = {L"removed", L"absent", L"kept", L"would remove", L"would keep"};
+
+// Appends text with every control character turned into a blank.
+void AppendOneLine(CString& line, const wchar_t* text) {
+    if (!text) return;
+    for (const wchar_t* c = text; *c; ++c) line += (*c < 0x20 || *c == 0x7F) ? L' ' : *c;
+}
+
+// Writes one line as UTF-8 with one WriteFile call: nothing is held back.
+void WriteLine(const CString& line) {
+    if (!LogFile) return;
+    const CString text = line + L"\r\n";
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return;
+    char* utf8 = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    if (!utf8) return;
+    WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), utf8, bytes, nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(LogFile.Get(), utf8, static_cast<DWORD>(bytes), &written, nullptr);
+    HeapFree(GetProcessHeap(), 0, utf8);
+}
+
+// "<code>: <the system's text for it>", trailing line breaks and dots kept
+// as the system writes them, inner line breaks as blanks.
+void AppendErrorText(CString& line, DWORD error) {
+    CString number;
+    number.Format(L"%lu: ", static_cast<unsigned long>(error));
+    line += number;
+    wchar_t* message = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    if (length == 0 || !message) {
+        line += L"(no text for this code)";
+        return;
+    }
+    int end = static_cast<int>(length);
+    while (end > 0 && (message[end - 1] == L'\r' || message[end - 1] == L'\n' || message[end - 1] == L' ')) --end;
+    message[end] = L'\0';
+    AppendOneLine(line, message);
+    LocalFree(message);
+}
+
+void WriteField(const wchar_t* name, const wchar_t* value) {
+    CString line(name);
+    line += L": ";
+    AppendOneLine(line, value);
+    WriteLine(line);
+}
+
+// The local date and time with its offset from UTC: 2026-03-01 14:03:22 +01:00.
+CString LocalTimeText() {
+    FILETIME universal, local;
+    GetSystemTimeAsFileTime(&universal);
+    FileTimeToLocalFileTime(&universal, &local);
+    SYSTEMTIME time;
+    FileTimeToSystemTime(&local, &time);
+    const LONGLONG ticksPerMinute = 600000000LL;
+    const LONGLONG difference =
+        ((static_cast<LONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime) -
+        ((static_cast<LONGLONG>(universal.dwHighDateTime) << 32) | universal.dwLowDateTime);
+    const LONGLONG minutes = (difference >= 0 ? difference + ticksPerMinute / 2 : difference - ticksPerMinute / 2) /
+                             ticksPerMinute;
+    const LONGLONG magnitude = minutes < 0 ? -minutes : minutes;
+    CString text;
+    text.Format(L"%04u-%02u-%02u %02u:%02u:%02u %c%02d:%02d", time.wYear, time.wMonth, time.wDay, time.wHour,
+                time.wMinute, time.wSecond, minutes < 0 ? L'-' : L'+', static_cast<int>(magnitude / 60),
+                static_cast<int>(magnitude % 60));
+    return text;
+}
+
+// The file version of the program's own version resource: 6.5.0.0.
+CString ProgramVersionText() {
+    CString text(L"unknown");
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));  // RT_VERSION
+    const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const BYTE* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    const DWORD size = resource ? SizeofResource(module, resource) : 0;
+    // The fixed part starts with its signature, 0xFEEF04BD, on a DWORD boundary.
+    for (DWORD offset = 0; data && offset + sizeof(VS_FIXEDFILEINFO) <= size; offset += 4) {
+        const VS_FIXEDFILEINFO* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(data + offset);
+        if (fixed->dwSignature != 0xFEEF04BD) continue;
+        text.Format(L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                    HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+        break;
+    }
+    return text;
+}
+
+const wchar_t* OrNone(const CString& text) { return text.IsEmpty() ? L"(none)" : text.GetString(); }
+
+}  // namespace
+
+int OpenRemovalLog(const wchar_t* path, int plan) {
+    if (LogFile) return 0;
+    const CUninstallRecord& record = UninstallRecord;
+    // The file would keep these folders from being removed, or be removed
+    // with them.
+    const wchar_t* const keptOut[] = {record.InstallFolder, record.ExeFolder, record.PreviewFolder};
+    LogFile.Reset(CreateLogFile(path, keptOut, sizeof(keptOut) / sizeof(keptOut[0])));
+    if (!LogFile) return 0;
+    PlanRun = plan ? 1 : 0;
+    // The byte order mark tells Windows' own tools that the text is UTF-8.
+    const char byteOrderMark[] = "\xEF\xBB\xBF";
+    DWORD written = 0;
+    WriteFile(LogFile.Get(), byteOrderMark, 3, &written, nullptr);
+    WriteLine(plan ? L"GlyphSmith uninstall plan: nothing is removed" : L"GlyphSmith uninstall log");
+    WriteField(L"date", LocalTimeText());
+    WriteField(L"version", ProgramVersionText());
+    WriteField(L"product key", OrNone(record.ProductKey));
+    WriteField(L"install folder", OrNone(record.InstallFolder));
+    return 1;
+}
+
+int RemovalLogIsOpen() { return LogFile ? 1 : 0; }
+
+int IsPlanRun() { return PlanRun; }
+
+void LogRemovalAction(const wchar_t* what, const wchar_t* subject, LogOutcome outcome, DWORD error) {
+    if (!LogFile) return;
+    const int index = static_cast<int>(outcome);
+    CString line(index >= 0 && index < 5 ? OutcomeWords[index] : L"kept");
+    line += L": ";
+    AppendOneLine(line, what);
+    line += L" \"";
+    AppendOneLine(line, subject);
+    line += L"\" - error ";
+    AppendErrorText(line, error);
+    WriteLine(line);
+}
+
+void LogRemovalNote(const wchar_t* text) {
+    if (LogFile) WriteField(L"note", text);
+}
+
+void CloseRemovalLog(int exitCode) {
+    if (!LogFile) return;
+    CString line(L"exit code ");
+    AppendErrorText(line, static_cast<DWORD>(exitCode));
+    WriteLine(line);
+    LogFile.Reset();
+    PlanRun = 0;
+}

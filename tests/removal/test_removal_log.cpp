@@ -1,0 +1,195 @@
+// The log and plan writer: its lines, written through at once, and the
+// creation of its file, which never follows a planted link, never truncates
+// what lies elsewhere and refuses the folders the run removes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/UninstallRecord.h"
+#include "bench/TestFiles.h"
+#include "removal/RemovalLog.h"
+
+using namespace qvtest;
+
+namespace {
+
+const char ByteOrderMark[] = "\xEF\xBB\xBF";
+
+std::string SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = text ? text : L"";
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    for (wchar_t& c : message)
+        if (c < 0x20) c = L' ';
+    return Narrow(message);
+}
+
+class RemovalLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = FreshTestFolder(L"RemovalLog");
+        UninstallRecord.ProductKey = L"QvTest Log";
+        UninstallRecord.InstallFolder = (root_ + L"\\Install\\").c_str();
+        UninstallRecord.ExeFolder = (root_ + L"\\Install\\").c_str();
+        UninstallRecord.PreviewFolder = (root_ + L"\\Preview").c_str();
+        ASSERT_TRUE(MakeFolders(root_ + L"\\Install\\Deep"));
+        ASSERT_TRUE(MakeFolders(root_ + L"\\Preview\\A"));
+        ASSERT_TRUE(MakeFolders(root_ + L"\\Logs"));
+        ASSERT_TRUE(MakeFolders(root_ + L"\\Victim"));
+        ASSERT_TRUE(WriteFileBytes(victim_, "victim's own bytes\r\n"));
+        victimBefore_ = StateOf(victim_);
+    }
+    void TearDown() override {
+        CloseRemovalLog(0);
+        for (const std::wstring& link : {root_ + L"\\Linked", root_ + L"\\Logs\\folder-link.log",
+                                         root_ + L"\\Logs\\file-link.log", root_ + L"\\Logs\\taken.log.1.new"})
+            RemoveLink(link);
+        RemoveTree(root_);
+        UninstallRecord.ProductKey.Empty();
+        UninstallRecord.InstallFolder.Empty();
+        UninstallRecord.ExeFolder.Empty();
+        UninstallRecord.PreviewFolder.Empty();
+    }
+    std::wstring root_;
+    std::wstring victim_ = L"C:\\QvTest\\RemovalLog\\Victim\\victim.txt";
+    FileState victimBefore_;
+};
+
+TEST_F(RemovalLogTest, HeaderActionLinesAndClosingLine) {
+    const std::wstring path = root_ + L"\\Logs\\u.log";
+    ASSERT_EQ(1, OpenRemovalLog(path.c_str(), 0));
+    EXPECT_EQ(1, RemovalLogIsOpen());
+    EXPECT_EQ(0, IsPlanRun());
+    EXPECT_EQ(0, OpenRemovalLog((root_ + L"\\Logs\\second.log").c_str(), 0)) << "one log at a time";
+    LogRemovalAction(L"file", L"C:\\App\\a.dll", LogOutcome::Removed, 0);
+    LogRemovalAction(L"key", L"HKLM\\SOFTWARE\\Quorvex\\QvTest Log", LogOutcome::Absent, ERROR_FILE_NOT_FOUND);
+    LogRemovalAction(L"folder", L"C:\\App", LogOutcome::Kept, ERROR_DIR_NOT_EMPTY);
+    LogRemovalAction(L"value", L"line\r\nbreak\tand \x263A \xD83D\xDE00", LogOutcome::WouldRemove, 0);
+    LogRemovalAction(L"association", L".qvg", LogOutcome::WouldKeep, ERROR_ACCESS_DENIED);
+    LogRemovalNote(L"two\nlines");
+    CloseRemovalLog(ERROR_BUSY);
+    EXPECT_EQ(0, RemovalLogIsOpen());
+
+    const std::string text = ReadFileBytes(path);
+    ASSERT_EQ(0u, text.find(ByteOrderMark));
+    const std::vector<std::string> lines = [&] {
+        std::vector<std::string> split;
+        size_t start = 3;
+        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+            split.push_back(text.substr(start, end - start));
+        EXPECT_EQ(start, text.size()) << "every line ends with CR LF";
+        return split;
+    }();
+    const std::string e = " - error ";
+    const std::vector<std::string> expected = {
+        "GlyphSmith uninstall log",
+        "",  // the date, checked below
+        "version: 6.5.0.0",
+        "product key: QvTest Log",
+        "install folder: C:\\QvTest\\RemovalLog\\Install\\",
+        "removed: file \"C:\\App\\a.dll\"" + e + "0: " + SystemText(0),
+        "absent: key \"HKLM\\SOFTWARE\\Quorvex\\QvTest Log\"" + e + "2: " + SystemText(2),
+        "kept: folder \"C:\\App\"" + e + "145: " + SystemText(145),
+        "would remove: value \"line  break and \xE2\x98\xBA \xF0\x9F\x98\x80\"" + e + "0: " + SystemText(0),
+        "would keep: association \".qvg\"" + e + "5: " + SystemText(5),
+        "note: two lines",
+        "exit code 170: " + SystemText(170),
+    };
+    ASSERT_EQ(expected.size(), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (i != 1) EXPECT_EQ(expected[i], lines[i]);
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(date: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d)")))
+        << lines[1];
+    EXPECT_FALSE(SystemText(170).empty());
+}
+
+TEST_F(RemovalLogTest, EachLineReachesTheFileAtOnce) {
+    const std::wstring path = root_ + L"\\Logs\\plan.txt";
+    ASSERT_EQ(1, OpenRemovalLog(path.c_str(), 1));
+    EXPECT_EQ(1, IsPlanRun());
+    EXPECT_EQ(0u, ReadFileBytes(path).find(std::string(ByteOrderMark) + "GlyphSmith uninstall plan: nothing is removed\r\n"));
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring subject = L"C:\\App\\file" + std::to_wstring(i);
+        LogRemovalAction(L"file", subject.c_str(), LogOutcome::WouldRemove, 0);
+        // Read by another handle while the writer still holds the file.
+        const std::string text = ReadFileBytes(path);
+        EXPECT_NE(std::string::npos, text.find("would remove: file \"" + Narrow(subject) + "\"")) << i;
+        EXPECT_EQ("\r\n", text.substr(text.size() - 2));
+    }
+    CloseRemovalLog(0);
+    EXPECT_EQ(0, IsPlanRun());
+    EXPECT_NE(std::string::npos, ReadFileBytes(path).find("exit code 0: "));
+}
+
+// The named file is replaced by a new one: its old bytes go, and a link or a
+// hard link at the name never leads the writer to the file behind it.
+TEST_F(RemovalLogTest, ReplacesTheNamedEntryButNothingBehindIt) {
+    const std::wstring logs = root_ + L"\\Logs\\";
+    ASSERT_TRUE(WriteFileBytes(logs + L"old.log", "an earlier run's log, longer than the new header will be " +
+                                                      std::string(4000, 'x')));
+    ASSERT_TRUE(CreateHardLinkW((logs + L"hard.log").c_str(), victim_.c_str(), nullptr));
+    ASSERT_TRUE(PlantLink(logs + L"file-link.log", victim_));
+    ASSERT_TRUE(PlantLink(logs + L"taken.log.1.new", victim_));
+    for (const wchar_t* name : {L"old.log", L"hard.log", L"file-link.log", L"taken.log", L"new.log"}) {
+        SCOPED_TRACE(Narrow(name));
+        const std::wstring path = logs + name;
+        const int opened = OpenRemovalLog(path.c_str(), 0);
+        CloseRemovalLog(0);
+        EXPECT_EQ(victimBefore_, StateOf(victim_)) << "the file behind the name is untouched";
+        // Windows refuses a link at the name; Wine cannot tell a link to a
+        // file from the file, and the name is replaced.
+        if (std::wstring(name) == L"file-link.log" && !opened) continue;
+        ASSERT_EQ(1, opened);
+        const std::string text = ReadFileBytes(path);
+        EXPECT_EQ(0u, text.find(std::string(ByteOrderMark) + "GlyphSmith uninstall log\r\n"));
+        EXPECT_EQ(std::string::npos, text.find("earlier")) << "the old bytes are gone";
+    }
+    const std::vector<std::wstring> left = {L"file-link.log", L"hard.log", L"new.log",
+                                            L"old.log",       L"taken.log", L"taken.log.1.new"};
+    EXPECT_EQ(left, ListTree(logs)) << "no new file is left behind";
+}
+
+TEST_F(RemovalLogTest, RefusesFoldersLinksDevicesAndTheFoldersTheRunRemoves) {
+    ASSERT_TRUE(PlantLink(root_ + L"\\Linked", root_ + L"\\Victim"));
+    ASSERT_TRUE(PlantLink(root_ + L"\\Logs\\folder-link.log", root_ + L"\\Victim"));
+    ASSERT_NE(0u, GetFileAttributesW((root_ + L"\\Linked").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    const std::vector<std::wstring> refused = {
+        root_ + L"\\Linked\\u.log",                      // below a folder link
+        root_ + L"\\Logs\\folder-link.log",              // a folder link itself
+        root_ + L"\\Logs",                               // a folder
+        root_ + L"\\Logs\\",                             // no file name
+        root_ + L"\\Missing\\u.log",                     // no such folder
+        root_ + L"\\Install\\u.log",                     // the install folder
+        root_ + L"\\Install\\Deep\\u.log",               // below it
+        root_ + L"\\INSTALL\\.\\Deep\\..\\u.log",        // the same, spelt otherwise
+        root_ + L"\\Preview\\A\\u.log",                  // the preview folder
+        root_ + L"\\Logs\\u.log:stream",                 // a stream
+        root_ + L"\\Logs\\u*.log",                       // a wildcard
+        L"\\\\.\\NUL", L"NUL", L"\\\\?\\C:\\QvTest\\RemovalLog\\Logs\\u.log", L"C:\\", L"",
+    };
+    for (const std::wstring& path : refused) {
+        EXPECT_EQ(0, OpenRemovalLog(path.c_str(), 0)) << Narrow(path);
+        EXPECT_EQ(0, RemovalLogIsOpen());
+        EXPECT_EQ(0, IsPlanRun());
+    }
+    EXPECT_EQ(0, OpenRemovalLog(nullptr, 1));
+    EXPECT_EQ(std::vector<std::wstring>{L"victim.txt"}, ListTree(root_ + L"\\Victim"));
+    EXPECT_EQ(victimBefore_, StateOf(victim_));
+    EXPECT_EQ(std::vector<std::wstring>{L"Deep\\"}, ListTree(root_ + L"\\Install"));
+    EXPECT_EQ(std::vector<std::wstring>{L"A\\"}, ListTree(root_ + L"\\Preview"));
+    // The same folders with the run's folders elsewhere are fine.
+    UninstallRecord.InstallFolder.Empty();
+    UninstallRecord.ExeFolder.Empty();
+    UninstallRecord.PreviewFolder = L"C:\\";
+    ASSERT_EQ(1, OpenRemovalLog((root_ + L"\\Install\\Deep\\u.log").c_str(), 0));
+    CloseRemovalLog(0);
+    ASSERT_EQ(1, OpenRemovalLog((root_ + L"\\Preview\\A\\u.log").c_str(), 0));
+}
+
+}  // namespace
