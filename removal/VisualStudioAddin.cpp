@@ -7,6 +7,7 @@
 
 #include "app/UninstallRecord.h"
 #include "framework/String.h"
+#include "removal/RemovalLog.h"
 #include "removal/VisualStudioAutomation.h"
 #include "support/Files.h"
 #include "support/Registry.h"
@@ -101,7 +102,15 @@ int IsAnyVisualStudioInstalled() {
 }
 
 void RemoveVisualStudioAddin(const wchar_t* version) {
+    const CString subject = CString(L"Visual Studio ") + version + L" add-in";
+    // A plan neither deletes the keys nor starts Visual Studio, whose
+    // automation would be asked to quit and whose setup run rebuilds menus.
+    if (IsPlanRun()) {
+        LogRemovalAction(L"visual studio", subject, LogOutcome::WouldRemove, 0);
+        return;
+    }
     DeleteAddinKeys(version);
     RemoveAddinThroughAutomation(AutomationProgIdOf(version));
     StartSetupRun(version);
+    LogRemovalAction(L"visual studio", subject, LogOutcome::Removed, 0);
 }
