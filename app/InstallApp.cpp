@@ -2,11 +2,37 @@
 
 #include <objbase.h>
 
+#include "app/CommandLine.h"
+#include "app/ExitCodes.h"
+#include "app/QuietRun.h"
 #include "app/UninstallRecord.h"
 #include "app/VersionProbes.h"
+#include "framework/WinApp.h"
+#include "removal/RemovalLog.h"
 #include "resources/resource.h"
 #include "wizard/MainFrame.h"
 #include "wizard/ScreenResources.h"
+
+namespace {
+
+// A command line that is not understood changes nothing; only the wizard
+// says why.
+void RefuseCommandLine(const CString& problem) {
+    UninstallRecord.ExitCode = ExitBadParameter;
+    if (RunOptions.Quiet) return;
+    AfxMessageBox(CString(L"The command line is not understood: ") + problem + L".\n\nUsage: " + CommandLineUsage,
+                  MB_ICONERROR);
+}
+
+void RefuseLogFile() {
+    UninstallRecord.ExitCode = ExitBadParameter;
+    AfxMessageBox(CString(L"The log file cannot be written:\n") + RunOptions.LogPath +
+                      L"\n\nIt must not lie in a folder that the uninstaller removes, and neither it nor a folder "
+                      L"above it may be a link. Nothing was changed.",
+                  MB_ICONERROR);
+}
+
+}  // namespace
 
 CInstallApp::CInstallApp() {
     CreateScreenResources();
@@ -34,7 +60,20 @@ BOOL CInstallApp::InitInstance() {
     UninstallRecord.ExeFolder = FolderOfModulePath(modulePath);
     UninstallRecord.ExitCode = 0;
 
+    CString problem;
+    if (!ParseCommandLine(GetCommandLineW(), RunOptions, problem)) {
+        RefuseCommandLine(problem);
+        return FALSE;
+    }
+    if (RunOptions.Quiet) {
+        UninstallRecord.ExitCode = RunQuietUninstall();
+        return FALSE;
+    }
     if (!ReadUninstallRecord()) return FALSE;
+    if (!OpenRequestedLog()) {
+        RefuseLogFile();
+        return FALSE;
+    }
 
     // The main window runs the wizard from here on; it lives until the
     // process ends.
@@ -50,6 +89,7 @@ BOOL CInstallApp::InitInstance() {
 }
 
 int CInstallApp::ExitInstance() {
+    CloseRemovalLog(UninstallRecord.ExitCode);
     CoUninitialize();
     CWinApp::ExitInstance();
     return UninstallRecord.ExitCode;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/CommandLine.h"
+#include "app/ExitCodes.h"
 #include "app/Macros.h"
 #include "framework/WinApp.h"
 #include "resources/resource.h"
@@ -10,6 +12,7 @@
 #include "support/Registry.h"
 
 CUninstallRecord UninstallRecord;
+CStartupFailure StartupFailure;
 
 namespace {
 
@@ -23,7 +26,15 @@ int CutAtLastQuote(CString& text) {
     return mark;
 }
 
-void ShowStartupError(const wchar_t* text) { AfxMessageBox(text, MB_ICONERROR); }
+// Shown in a message box, or kept for the log and the exit code of a quiet run.
+void ReportStartupFailure(const wchar_t* text, int quietExitCode) {
+    if (!RunOptions.Quiet) {
+        AfxMessageBox(text, MB_ICONERROR);
+        return;
+    }
+    StartupFailure.Text = text;
+    StartupFailure.ExitCode = quietExitCode;
+}
 
 void ReadDisplayName() {
     wchar_t name[256];
@@ -102,7 +113,7 @@ int ReadUninstallRecord() {
     wchar_t args[ArgsLimit];
     GetPrivateProfileStringW(L"uninstall", L"args", L"", args, ArgsLimit, settings);
     if (args[0] == L'\0') {
-        ShowStartupError(L"ERROR: Can't find uninstall.ini");
+        ReportStartupFailure(L"ERROR: Can't find uninstall.ini", ExitNotInstalled);
         return 0;
     }
     const CString enclosed = CString(L"\"") + args + L"\"";
@@ -112,9 +123,10 @@ int ReadUninstallRecord() {
     record.RepairCommand = repair;
 
     if (!SplitArgsValue(enclosed, record.ProductKey, record.ProgramFileName)) {
-        ShowStartupError(
+        ReportStartupFailure(
             L"ERROR: The \"args\" entry of uninstall.ini is damaged.\n\n"
-            L"It must name the product key and the program file, each in quotation marks.");
+            L"It must name the product key and the program file, each in quotation marks.",
+            ExitBadConfiguration);
         return 0;
     }
 
@@ -124,7 +136,7 @@ int ReadUninstallRecord() {
         CString message;
         message.LoadString(IDS_INSTALL_FOLDER_MISSING);
         ExpandMacros(message);
-        ShowStartupError(message);
+        ReportStartupFailure(message, ExitNotInstalled);
         return 0;
     }
     record.InstallFolder = installFolder;

@@ -30,8 +30,17 @@ constexpr int RepairCommandLimit = 250;
 
 // Reads uninstall.ini from UninstallRecord.ExeFolder, then the registry.
 // Returns 1 when the record is complete, 0 after a message box has told the
-// user what is missing.
+// user what is missing; in a quiet run no box is shown, and StartupFailure
+// tells what it would have said.
 int ReadUninstallRecord();
+
+// Why ReadUninstallRecord failed in a quiet run: the text of the message box
+// the wizard shows, and the exit code that ends the run.
+struct CStartupFailure {
+    CString Text;
+    int ExitCode = 0;
+};
+extern CStartupFailure StartupFailure;
 
 // Splits the enclosed "args" value ("<key>" "<program>") into its two fields
 // by cutting at the last four quotation marks. Returns 0 when the value holds

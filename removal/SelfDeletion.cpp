@@ -62,15 +62,15 @@ bool GetExactAnsiModulePath(char* path, int capacity) {
 
 }  // namespace
 
-void StartSelfDeletion() {
+int StartSelfDeletion() {
     CFileHandle batch(CreateBatchFile());
-    if (!batch) return;
+    if (!batch) return 0;
 
     char exePath[ModulePathChars];
     if (!GetExactAnsiModulePath(exePath, ModulePathChars) || !IsSafeInBatch(exePath)) {
         batch.Reset();
         DeleteFileA(BatchPath);
-        return;
+        return 0;
     }
     char exeFolder[ModulePathChars];
     lstrcpynA(exeFolder, exePath, ModulePathChars);
@@ -100,7 +100,7 @@ void StartSelfDeletion() {
     lstrcpynA(commandLine, BatchPath, sizeof(commandLine));
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr,
                         "\\", &startup, &started))
-        return;
+        return 0;
     CKernelHandle process(started.hProcess);
     CKernelHandle thread(started.hThread);
 
@@ -110,4 +110,5 @@ void StartSelfDeletion() {
 
     process.Reset();
     ResumeThread(thread.Get());
+    return 1;
 }

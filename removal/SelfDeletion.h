@@ -2,4 +2,6 @@
 // through a batch file in the root of the current drive.
 #pragma once
 
-void StartSelfDeletion();
+// Non-zero when the batch was written and started; zero when the program
+// and its folder will stay.
+int StartSelfDeletion();

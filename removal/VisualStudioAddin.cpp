@@ -102,6 +102,13 @@ int IsAnyVisualStudioInstalled() {
 }
 
 void RemoveVisualStudioAddin(const wchar_t* version) {
+    const CString subject = CString(L"Visual Studio ") + version + L" add-in";
+    // A plan neither deletes the keys nor starts Visual Studio, whose
+    // automation would be asked to quit and whose setup run rebuilds menus.
+    if (IsPlanRun()) {
+        LogRemovalAction(L"visual studio", subject, LogOutcome::WouldRemove, 0);
+        return;
+    }
     DeleteAddinKeys(version);
     CString subject;
     subject.Format(L"Visual Studio %s: add-in commands and menus", version);

@@ -6,6 +6,7 @@
 #include "removal/AssociationRestore.h"
 #include "removal/FileRemoval.h"
 #include "removal/RegistryCleanup.h"
+#include "removal/RemovalLog.h"
 #include "resources/resource.h"
 #include "wizard/PageCommon.h"
 #include "wizard/PageLook.h"
@@ -22,14 +23,17 @@ void SetProgress(HWND page, int position) {
     SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-// One step of the table: a position, then a pump and a pause in either order.
+// One step of the table: a position, then a pump and a pause in either order;
+// nothing without a page.
 void SetPumpPause(HWND page, int position, DWORD pauseMs) {
+    if (!page) return;
     SetProgress(page, position);
     PumpMessages();
     Sleep(pauseMs);
 }
 
 void SetPausePump(HWND page, int position, DWORD pauseMs) {
+    if (!page) return;
     SetProgress(page, position);
     Sleep(pauseMs);
     PumpMessages();
@@ -80,20 +84,23 @@ void PumpMessages() {
 }
 
 void RunRemovalSequence(HWND page) {
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    if (page) SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    // A plan changes nothing: a step runs in one only once it decides there
+    // without acting. None of these does so yet.
+    const bool acting = !IsPlanRun();
     SetPumpPause(page, 10, 100);
     SetPumpPause(page, 10, 100);
-    RemoveInstalledFiles();
+    if (acting) RemoveInstalledFiles();
     SetPumpPause(page, 40, 300);
-    RestoreFileAssociations();
+    if (acting) RestoreFileAssociations();
     SetPumpPause(page, 60, 300);
-    CleanRegistry();
+    if (acting) CleanRegistry();
     SetPumpPause(page, 70, 300);
-    RemovePreviewFiles(page);
+    if (acting) RemovePreviewFiles(page);
     SetPausePump(page, 100, 400);
     SetPausePump(page, 100, 400);
     SetPumpPause(page, 100, 400);
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (page) SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 INT_PTR CALLBACK UninstallPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {

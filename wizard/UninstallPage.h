@@ -19,7 +19,10 @@ extern unsigned StartCountdown;
 
 INT_PTR CALLBACK UninstallPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The removal steps with their progress positions, pumps and pauses.
+// The removal steps in their order, the one sequence of both the wizard and a
+// quiet run. With a page, the progress bar moves between the steps, pending
+// messages are pumped and the pauses kept; with none (a quiet run), the steps
+// follow each other at once.
 void RunRemovalSequence(HWND page);
 
 // Dispatches at most 10 pending messages of this thread without waiting.

@@ -12,6 +12,7 @@
 #include "app/VersionProbes.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
+#include "removal/RemovalLog.h"
 #include "removal/VisualStudioAddin.h"
 #include "removal/VisualStudioAutomation.h"
 #include "tools/sample_install/SampleInstallation.h"
@@ -247,6 +248,33 @@ TEST_F(VisualStudioTest, AutomationThenSetupRunForAnInstalledVersion) {
                           "11.0 Commands.RemoveCommandBar[call](bar \"Quorvex GlyphSmith\")") != calls.end());
     ASSERT_TRUE(devenv.WaitForLines(1));
     EXPECT_EQ(0u, devenv.Lines().front().find(Folder(L"11.0") + L"devenv.exe|"));
+}
+
+// A plan names the add-in but deletes no key and starts neither the
+// automation object (which would ask Visual Studio to quit) nor the setup run.
+TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
+    FakeAutomation automation({L"11.0"}, folder_);
+    ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
+    FakeDevenvLog devenv(folder_);
+    const std::wstring plan = folder_ + L"\\plan.txt";
+    ASSERT_EQ(1, OpenRemovalLog(plan.c_str(), 1));
+    RemoveVisualStudioAddin(L"11.0");
+    CloseRemovalLog(0);
+    for (const auto& key : AddinKeysOf(L"11.0")) EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
+    EXPECT_TRUE(automation.Log().empty());
+    EXPECT_NE(std::string::npos,
+              ReadFileBytes(plan).find("\r\nwould remove: visual studio \"Visual Studio 11.0 add-in\" - error 0: "));
+
+    // The real removal after it starts the setup run once: the plan started none.
+    const std::wstring log = folder_ + L"\\log.txt";
+    ASSERT_EQ(1, OpenRemovalLog(log.c_str(), 0));
+    RemoveVisualStudioAddin(L"11.0");
+    CloseRemovalLog(0);
+    ASSERT_TRUE(automation.WaitForServersToEnd());
+    ASSERT_TRUE(devenv.WaitForLines(1));
+    EXPECT_EQ(1u, devenv.Lines().size());
+    EXPECT_NE(std::string::npos,
+              ReadFileBytes(log).find("\r\nremoved: visual studio \"Visual Studio 11.0 add-in\" - error 0: "));
 }
 
 }  // namespace

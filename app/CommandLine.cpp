@@ -1,0 +1,95 @@
+#include "app/CommandLine.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+CRunOptions RunOptions;
+
+const wchar_t CommandLineUsage[] = L"Uninstall.exe [/quiet | /S] [/log <file> | /plan <file>]";
+
+namespace {
+
+// Ordinal comparison that ignores the case of ASCII letters: the switches are
+// ASCII, and a linguistic comparison could match look-alikes.
+bool IsSwitch(const wchar_t* argument, const wchar_t* name) {
+    for (;; ++argument, ++name) {
+        wchar_t a = *argument;
+        if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
+        if (a != *name) return false;
+        if (a == L'\0') return true;
+    }
+}
+
+class CArgumentList {
+public:
+    explicit CArgumentList(const wchar_t* commandLine) {
+        // An empty text would make CommandLineToArgvW name this program:
+        // it holds no argument.
+        empty_ = !commandLine || !commandLine[0];
+        if (!empty_) arguments_ = CommandLineToArgvW(commandLine, &count_);
+        if (!arguments_) count_ = 0;
+    }
+    CArgumentList(const CArgumentList&) = delete;
+    CArgumentList& operator=(const CArgumentList&) = delete;
+    ~CArgumentList() {
+        if (arguments_) LocalFree(arguments_);
+    }
+    bool IsValid() const { return empty_ || arguments_ != nullptr; }
+    int Count() const { return count_; }
+    const wchar_t* At(int index) const { return arguments_[index]; }
+
+private:
+    wchar_t** arguments_ = nullptr;
+    int count_ = 0;
+    bool empty_ = false;
+};
+
+struct CParse {
+    CRunOptions& options;
+    CString& problem;
+    void Refuse(const CString& text) {
+        if (problem.IsEmpty()) problem = text;
+    }
+};
+
+// /log or /plan and the file after it; returns the index of the last argument used.
+int TakeFileSwitch(CParse& parse, const CArgumentList& list, int index) {
+    const wchar_t* name = list.At(index);
+    if (!parse.options.LogPath.IsEmpty()) parse.Refuse(CString(name) + L" after /log or /plan: only one file may be named");
+    const int next = index + 1;
+    if (next >= list.Count() || list.At(next)[0] == L'\0' || list.At(next)[0] == L'/') {
+        parse.Refuse(CString(name) + L" without a file name");
+        return index;
+    }
+    if (parse.options.LogPath.IsEmpty()) parse.options.LogPath = list.At(next);
+    return next;
+}
+
+}  // namespace
+
+int ParseCommandLine(const wchar_t* commandLine, CRunOptions& options, CString& problem) {
+    options = CRunOptions();
+    problem.Empty();
+    CParse parse{options, problem};
+    const CArgumentList list(commandLine);
+    if (!list.IsValid()) {
+        parse.Refuse(L"the command line cannot be read");
+        return 0;
+    }
+    // The first argument names the program.
+    for (int index = 1; index < list.Count(); ++index) {
+        const wchar_t* argument = list.At(index);
+        if (IsSwitch(argument, L"/quiet") || IsSwitch(argument, L"/s")) {
+            options.Quiet = 1;
+        } else if (IsSwitch(argument, L"/log")) {
+            index = TakeFileSwitch(parse, list, index);
+        } else if (IsSwitch(argument, L"/plan")) {
+            options.Quiet = 1;
+            options.Plan = 1;
+            index = TakeFileSwitch(parse, list, index);
+        } else {
+            parse.Refuse(CString(L"unknown argument \"") + argument + L"\"");
+        }
+    }
+    return problem.IsEmpty() ? 1 : 0;
+}

@@ -1,0 +1,14 @@
+// The unattended run of /quiet, /S and /plan: the wizard's uninstall road
+// without a window or a message box at any point, ending with an exit code.
+#pragma once
+
+// Reads the uninstall record and opens the log or plan of RunOptions. When no
+// application that the wizard would ask to close is running, runs the removal
+// sequence of page 103 and, unless the run is a plan, starts the
+// self-deletion as the wizard does after its success page. Returns the exit
+// code (app/ExitCodes.h).
+int RunQuietUninstall();
+
+// Opens the log or plan that RunOptions names. Non-zero when it is open or
+// none was asked for.
+int OpenRequestedLog();

@@ -1,0 +1,258 @@
+// The real Uninstall.exe run unattended (/quiet, /S, /plan) on the sample
+// installation: no window at any point, the wizard's end state, and one exit
+// code for every outcome; and the wizard's answer to a command line it does
+// not understand.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <set>
+
+#include "FakeVisualStudio.h"
+#include "bench/TestFiles.h"
+#include "bench/TestRegistry.h"
+#include "wizard/HeldWindows.h"
+#include "wizard/WizardRun.h"
+
+namespace qvtest {
+namespace {
+
+const wchar_t Batch[] = L"C:\\QVUninst.bat";
+const wchar_t Logs[] = L"C:\\QvTest\\Quiet Logs";
+
+struct WatchedRun {
+    bool exited = false;
+    DWORD exitCode = 0xDEADBEEF;
+    std::vector<std::wstring> windows;  // every visible top-level window or dialog the process had
+};
+
+// Starts the program and watches its top-level windows, visible or not,
+// until it ends. A window that shows ends the watch: nobody would answer it.
+WatchedRun RunWatched(ProcessDriver& process, const std::wstring& exe, const std::wstring& folder,
+                      const std::wstring& arguments) {
+    WatchedRun run;
+    if (!process.Start(exe, folder, arguments)) return run;
+    WaitUntil(
+        [&] {
+            const bool ended = process.HasExited();
+            for (HWND window : process.TopLevelWindows(false)) {
+                if (!IsWindowVisible(window) && WindowClass(window) != L"#32770") continue;
+                wchar_t title[256] = L"";
+                GetWindowTextW(window, title, 256);
+                run.windows.push_back(WindowClass(window) + L" \"" + title + L"\"");
+            }
+            return ended || !run.windows.empty();
+        },
+        120000);
+    run.exited = process.WaitForExit(run.exitCode, run.windows.empty() ? DefaultWaitMs : 0);
+    return run;
+}
+
+std::string Joined(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const std::wstring& line : lines) text += Narrow(line) + "\n";
+    return text;
+}
+
+class QuietRun : public WizardRun {
+protected:
+    void SetUp() override {
+        WizardRun::SetUp();
+        sample.visualStudioVersions = {L"9.0"};
+        sample.visualStudioRoot = L"C:\\QvTest\\Quiet VS\\Microsoft Visual Studio";
+        sample.devenvSource = BuiltProgram(L"helpers\\devenv.exe");
+        RemoveTree(Logs);
+        ASSERT_TRUE(MakeFolders(Logs));
+    }
+    void TearDown() override {
+        WizardRun::TearDown();
+        RemoveTree(Logs);
+        RemoveTree(L"C:\\QvTest\\Quiet VS");
+    }
+    void LayOut() {
+        std::wstring error;
+        ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
+    }
+    WatchedRun Run(const std::wstring& arguments) {
+        const WatchedRun run = RunWatched(uninstaller, InstalledUninstaller(), InstallFolderOf(sample), arguments);
+        EXPECT_TRUE(run.exited) << Narrow(arguments);
+        EXPECT_EQ("", Joined(run.windows)) << Narrow(arguments) << ": no window at any point";
+        return run;
+    }
+    // What the uninstaller may change, and what it leaves of itself.
+    std::vector<std::wstring> EndState() {
+        std::vector<std::wstring> state = SnapshotOf(sample);
+        for (const auto& key : AddinKeysOf(L"9.0"))
+            if (RegKeyExists(key.first, key.second)) state.push_back(L"add-in key " + key.second);
+        for (const auto& key : NeighbourAddinKeysOf(L"9.0"))
+            if (RegKeyExists(key.first, key.second)) state.push_back(L"neighbour key " + key.second);
+        if (PathExists(InstalledUninstaller())) state.push_back(L"Uninstall.exe");
+        if (PathExists(sample.installFolder)) state.push_back(L"install folder");
+        if (PathExists(Batch)) state.push_back(L"batch");
+        return state;
+    }
+    void WaitForSelfDeletion() {
+        EXPECT_TRUE(WaitUntil([&] { return !PathExists(sample.installFolder) && !PathExists(Batch); }));
+    }
+};
+
+// The wizard's road with a log, then /quiet on the same installation: the
+// same removal, Visual Studio's add-in and setup run included, and the same
+// self-deletion, without a window.
+TEST_F(QuietRun, RemovesWhatTheWizardRemovesWithoutAWindow) {
+    FakeDevenvLog devenv(Logs);
+    const std::wstring wizardLog = std::wstring(Logs) + L"\\wizard.log";
+    LayOut();
+    const std::vector<std::wstring> installed = EndState();
+    ASSERT_TRUE(uninstaller.Start(InstalledUninstaller(), InstallFolderOf(sample), L"/log \"" + wizardLog + L"\""));
+    HWND choice = WaitForPage(uninstaller, 101);
+    ASSERT_NE(choice, nullptr);
+    PressAndWaitGone(choice, IDOK);
+    HWND success = WaitForPage(uninstaller, 104, 60000);
+    ASSERT_NE(success, nullptr);
+    ProcessDriver::PressButton(success, IDOK);
+    EXPECT_EQ(0u, WaitForExitCode());
+    WaitForSelfDeletion();
+    const std::vector<std::wstring> afterWizard = EndState();
+    ASSERT_NE(installed, afterWizard);
+    ASSERT_TRUE(devenv.WaitForLines(1));
+
+    LayOut();
+    ASSERT_EQ(installed, EndState());
+    DeleteFileW(L"C:\\u.log");
+    const WatchedRun run = Run(L"/quiet /log C:\\u.log");
+    EXPECT_EQ(0u, run.exitCode);
+    WaitForSelfDeletion();
+    EXPECT_EQ(Joined(afterWizard), Joined(EndState()));
+    ASSERT_TRUE(devenv.WaitForLines(2)) << "the setup run of the add-in step";
+
+    for (const std::wstring& log : {wizardLog, std::wstring(L"C:\\u.log")}) {
+        const std::string text = ReadFileBytes(log);
+        EXPECT_EQ(0u, text.find("\xEF\xBB\xBFGlyphSmith uninstall log\r\ndate: ")) << Narrow(log);
+        EXPECT_NE(std::string::npos, text.find("\r\nproduct key: " + Narrow(sample.productKey) + "\r\n"));
+        EXPECT_NE(std::string::npos, text.find("\r\ninstall folder: " + Narrow(InstallFolderOf(sample)) + "\r\n"));
+        EXPECT_NE(std::string::npos, text.find("\r\nremoved: visual studio \"Visual Studio 9.0 add-in\" - error 0: "));
+        EXPECT_NE(std::string::npos, text.find("\r\nexit code 0: ")) << Narrow(log);
+    }
+    DeleteFileW(L"C:\\u.log");
+}
+
+// Every outcome that changes nothing, each with its exit code and no window.
+TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
+    const std::wstring ini = L"C:\\Program Files\\Quorvex\\GlyphSmith\\uninstall.ini";
+    const std::wstring log = std::wstring(Logs) + L"\\refused.log";
+    const std::wstring linked = std::wstring(Logs) + L"\\Linked";
+    const std::wstring victim = L"C:\\QvTest\\Quiet VS\\Victim";
+    HeldWindows holder;
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        std::wstring arguments;
+        DWORD exitCode;
+        const char* logged;  // a line of the log, or null when no log is written
+    } cases[] = {
+        {"unknown argument", [] {}, L"/quiet /uninstall", ERROR_INVALID_PARAMETER, nullptr},
+        {"/S /log without a file", [] {}, L"/S /log", ERROR_INVALID_PARAMETER, nullptr},
+        {"/plan without a file", [] {}, L"/plan", ERROR_INVALID_PARAMETER, nullptr},
+        {"log in the install folder", [] {}, L"/quiet /log \"" + InstallFolderOf(sample) + L"u.log\"",
+         ERROR_INVALID_PARAMETER, nullptr},
+        {"plan in the preview folder", [] {}, L"/plan \"" + PreviewFolderOf(sample) + L"\\A\\p.txt\"",
+         ERROR_INVALID_PARAMETER, nullptr},
+        {"log below a folder link", [&] { ASSERT_TRUE(PlantLink(linked, victim)); },
+         L"/S /log \"" + linked + L"\\u.log\"", ERROR_INVALID_PARAMETER, nullptr},
+        {"no uninstall.ini", [&] { DeleteFileW(ini.c_str()); }, L"/quiet /log \"" + log + L"\"",
+         ERROR_UNKNOWN_PRODUCT, "note: ERROR: Can't find uninstall.ini\r\n"},
+        {"no install record", [&] { DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)); },
+         L"/quiet /log \"" + log + L"\"", ERROR_UNKNOWN_PRODUCT, "note: Quorvex GlyphSmith is not installed"},
+        {"damaged args", [&] { WriteFileBytes(ini, "[uninstall]\r\nargs=GlyphSmith\r\n"); },
+         L"/quiet /log \"" + log + L"\"", ERROR_BAD_CONFIGURATION, "note: ERROR: The \"args\" entry"},
+        {"Visual Studio open",
+         [&] { ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}})); },
+         L"/quiet /log \"" + log + L"\"", ERROR_BUSY, "note: Microsoft Visual Studio is running"},
+        {"the product open", [&] { ASSERT_TRUE(holder.Open({{L"QVGlyphSmithClass", L"GlyphSmith", true}})); },
+         L"/S /log \"" + log + L"\"", ERROR_BUSY, "note: Quorvex GlyphSmith is running"},
+    };
+    ASSERT_TRUE(MakeFolders(victim));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LayOut();
+        DeleteFileW(log.c_str());
+        c.prepare();
+        const std::vector<std::wstring> before = EndState();
+        const WatchedRun run = Run(c.arguments);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        holder.Close();
+        RemoveLink(linked);
+        EXPECT_EQ(Joined(before), Joined(EndState()));
+        EXPECT_TRUE(ListTree(victim).empty());
+        const std::string text = ReadFileBytes(log);
+        if (!c.logged) {
+            EXPECT_FALSE(PathExists(log));
+            continue;
+        }
+        EXPECT_NE(std::string::npos, text.find(std::string("\r\n") + c.logged)) << text;
+        EXPECT_NE(std::string::npos, text.find("\r\nexit code " + std::to_string(c.exitCode) + ": ")) << text;
+    }
+}
+
+// The removal runs, but the batch that deletes the uninstaller cannot be
+// written where a folder takes its name: the uninstaller stays, and says so.
+TEST_F(QuietRun, AnUninstallerThatCannotDeleteItselfEndsWithInstallFailure) {
+    LayOut();
+    RemoveTree(Batch);
+    ASSERT_TRUE(MakeFolders(Batch));
+    const std::wstring log = std::wstring(Logs) + L"\\failure.log";
+    const WatchedRun run = Run(L"/quiet /log \"" + log + L"\"");
+    RemoveTree(Batch);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_FAILURE), run.exitCode);
+    for (const std::wstring& file : ListedFilesOf(sample)) EXPECT_FALSE(PathExists(file)) << Narrow(file);
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)));
+    EXPECT_TRUE(PathExists(InstalledUninstaller()));
+    const std::string text = ReadFileBytes(log);
+    EXPECT_NE(std::string::npos, text.find("\r\nnote: The uninstaller could not start its own deletion")) << text;
+    EXPECT_NE(std::string::npos, text.find("\r\nexit code 1603: ")) << text;
+}
+
+// A plan changes nothing: no step acts, and the uninstaller stays.
+TEST_F(QuietRun, APlanChangesNothing) {
+    LayOut();
+    const std::vector<std::wstring> before = EndState();
+    const std::wstring plan = std::wstring(Logs) + L"\\plan.txt";
+    const WatchedRun run = Run(L"/PLAN \"" + plan + L"\"");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(Joined(before), Joined(EndState()));
+    const std::string text = ReadFileBytes(plan);
+    EXPECT_EQ(0u, text.find("\xEF\xBB\xBFGlyphSmith uninstall plan: nothing is removed\r\ndate: ")) << text;
+    EXPECT_NE(std::string::npos, text.find("\r\nexit code 0: ")) << text;
+}
+
+// Without /quiet the wizard says what it refuses, changes nothing and ends
+// with the same exit code.
+TEST_F(QuietRun, TheWizardExplainsARefusedCommandLine) {
+    const struct {
+        std::wstring arguments;
+        const wchar_t* text;
+    } cases[] = {
+        {L"/bogus", L"The command line is not understood: unknown argument \"/bogus\"."},
+        {L"/log \"" + InstallFolderOf(sample) + L"u.log\"", L"The log file cannot be written:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.arguments));
+        LayOut();
+        const std::vector<std::wstring> before = EndState();
+        ASSERT_TRUE(uninstaller.Start(InstalledUninstaller(), InstallFolderOf(sample), c.arguments));
+        HWND box = uninstaller.WaitForWindow(L"#32770", L"Installation");
+        ASSERT_NE(box, nullptr);
+        const MessageBoxInfo info = ReadMessageBox(box);
+        EXPECT_EQ(0u, info.text.find(c.text)) << Narrow(info.text);
+        EXPECT_TRUE(info.hasErrorIcon);
+        ProcessDriver::PressButton(box, IDOK);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), WaitForExitCode());
+        EXPECT_TRUE(VisiblePages(uninstaller).empty());
+        EXPECT_EQ(Joined(before), Joined(EndState()));
+    }
+}
+
+}  // namespace
+}  // namespace qvtest
