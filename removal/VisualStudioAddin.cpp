@@ -102,16 +102,12 @@ int IsAnyVisualStudioInstalled() {
 }
 
 void RemoveVisualStudioAddin(const wchar_t* version) {
-    const CString subject = CString(L"Visual Studio ") + version + L" add-in";
-    // A plan neither deletes the keys nor starts Visual Studio, whose
-    // automation would be asked to quit and whose setup run rebuilds menus.
-    if (IsPlanRun()) {
-        LogRemovalAction(L"visual studio", subject, LogOutcome::WouldRemove, 0);
-        return;
-    }
+    // In a plan the key deletions only name their keys.
     DeleteAddinKeys(version);
     CString subject;
-    subject.Format(L"Visual Studio %s: add-in commands and menus", version);
+    subject.Format(L"Visual Studio %s add-in", version);
+    // A plan starts nothing: the automation would ask Visual Studio to quit,
+    // and its setup run rebuilds the menus.
     if (IsPlanRun()) {
         LogRemovalAction(L"visual studio", subject, LogOutcome::WouldRemove, 0);
         return;

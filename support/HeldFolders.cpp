@@ -425,7 +425,12 @@ int CHeldFolders::ListCurrent() {
             const wchar_t* entryName = entry->fileName;
             const bool dots = (nameLength == 1 && entryName[0] == L'.') ||
                               (nameLength == 2 && entryName[0] == L'.' && entryName[1] == L'.');
-            if (!dots) ++entries;
+            // A plan's folders taken for removed are still there; they are
+            // not counted, as after a real removal.
+            const int child = (entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !dots
+                                  ? FindChild(current_, entryName, nameLength)
+                                  : -1;
+            if (!dots && (child < 0 || !nodes_[child].known.plannedGone)) ++entries;
             if (entry->fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) link = true;
             if (!(entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDesktopIni(entryName, nameLength))
                 desktopIni = true;
@@ -498,8 +503,6 @@ int CHeldFolders::RemoveCurrent() {
         LogOutcomeOf(L"folder", heldPath, false, removable ? LinkLeftAlone : ERROR_PATH_NOT_FOUND);
         return 0;
     }
-    // Held folders inside it are let go of first: they would keep it in use.
-    LetGoOfBelow(index);
     // A plan takes the folder for removed when nothing is left in it.
     if (IsPlanRun()) {
         const bool empty = CurrentMayBeEmpty() != 0;
@@ -513,6 +516,8 @@ int CHeldFolders::RemoveCurrent() {
         if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
         return 1;
     }
+    // Held folders inside it are let go of first: they would keep it in use.
+    LetGoOfBelow(index);
     // Refused at once for a folder that is not empty: it stays held.
     nodes_[index].known.reached = false;
     if (!MarkForDeletion(removable.Get())) {

@@ -6,7 +6,6 @@
 #include "removal/AssociationRestore.h"
 #include "removal/FileRemoval.h"
 #include "removal/RegistryCleanup.h"
-#include "removal/RemovalLog.h"
 #include "resources/resource.h"
 #include "wizard/PageCommon.h"
 #include "wizard/PageLook.h"
@@ -85,18 +84,16 @@ void PumpMessages() {
 
 void RunRemovalSequence(HWND page) {
     if (page) SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    // A plan changes nothing: a step runs in one only once it decides there
-    // without acting. None of these does so yet.
-    const bool acting = !IsPlanRun();
+    // In a plan every step decides as in a run but changes nothing.
     SetPumpPause(page, 10, 100);
     SetPumpPause(page, 10, 100);
-    if (acting) RemoveInstalledFiles();
+    RemoveInstalledFiles();
     SetPumpPause(page, 40, 300);
-    if (acting) RestoreFileAssociations();
+    RestoreFileAssociations();
     SetPumpPause(page, 60, 300);
-    if (acting) CleanRegistry();
+    CleanRegistry();
     SetPumpPause(page, 70, 300);
-    if (acting) RemovePreviewFiles(page);
+    RemovePreviewFiles(page);
     SetPausePump(page, 100, 400);
     SetPausePump(page, 100, 400);
     SetPumpPause(page, 100, 400);

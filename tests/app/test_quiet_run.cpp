@@ -6,10 +6,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
 #include "FakeVisualStudio.h"
+#include "bench/LogLines.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "wizard/HeldWindows.h"
@@ -214,8 +216,9 @@ TEST_F(QuietRun, AnUninstallerThatCannotDeleteItselfEndsWithInstallFailure) {
     EXPECT_NE(std::string::npos, text.find("\r\nexit code 1603: ")) << text;
 }
 
-// A plan changes nothing: no step acts, and the uninstaller stays.
-TEST_F(QuietRun, APlanChangesNothing) {
+// A plan changes nothing: no step acts, and the uninstaller stays. What it
+// would remove is what the quiet run that follows removes.
+TEST_F(QuietRun, APlanChangesNothingAndNamesWhatTheRunRemoves) {
     LayOut();
     const std::vector<std::wstring> before = EndState();
     const std::wstring plan = std::wstring(Logs) + L"\\plan.txt";
@@ -225,6 +228,18 @@ TEST_F(QuietRun, APlanChangesNothing) {
     const std::string text = ReadFileBytes(plan);
     EXPECT_EQ(0u, text.find("\xEF\xBB\xBFGlyphSmith uninstall plan: nothing is removed\r\ndate: ")) << text;
     EXPECT_NE(std::string::npos, text.find("\r\nexit code 0: ")) << text;
+
+    const std::wstring log = std::wstring(Logs) + L"\\log.txt";
+    EXPECT_EQ(0u, Run(L"/quiet /log \"" + log + L"\"").exitCode);
+    WaitForSelfDeletion();
+    const std::vector<std::string> planned = LogLinesWithOutcome(plan, "would remove");
+    const std::vector<std::string> removed = LogLinesWithOutcome(log, "removed");
+    EXPECT_EQ("", LogLineDifferences(planned, "planned", removed, "removed")) << ReadFileBytes(plan);
+    // Files, folders, keys, a value and the add-in, not just a few lines.
+    for (const char* what : {"file \"", "folder \"", "key \"", "value \"", "visual studio \""})
+        EXPECT_TRUE(std::any_of(removed.begin(), removed.end(),
+                                [&](const std::string& line) { return line.rfind(what, 0) == 0; }))
+            << what << " in\n" << ReadFileBytes(log);
 }
 
 // Without /quiet the wizard says what it refuses, changes nothing and ends

@@ -16,7 +16,6 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "bench/Driver.h"
+#include "bench/LogLines.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "tools/hostile_run/Mutations.h"
@@ -314,38 +314,11 @@ void WaitForSelfDeletion(CaseResult& result) {
 
 // --- step 4: the checks (step 5, the report, follows the case) ---------------
 
-// The "<what> "<subject>"" part of every line of a log or plan that begins
-// with `outcome` and ": ".
-std::vector<std::string> LinesWithOutcome(const std::wstring& path, const std::string& outcome) {
-    std::vector<std::string> lines;
-    const std::string text = ReadFileBytes(path);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.compare(0, outcome.size() + 2, outcome + ": ") != 0) continue;
-        const size_t reason = line.rfind("\" - error ");
-        lines.push_back(line.substr(outcome.size() + 2, reason == std::string::npos ? std::string::npos
-                                                                                    : reason + 1 - outcome.size() - 2));
-    }
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
 void CheckPlanAgainstLog(CaseResult& result) {
     if (!PathExists(PlanFile) || !PathExists(LogFile)) return;  // refused at start: both say so
-    const std::vector<std::string> planned = LinesWithOutcome(PlanFile, "would remove");
-    const std::vector<std::string> removed = LinesWithOutcome(LogFile, "removed");
-    if (planned == removed) return;
-    std::string text = "plan and log differ:";
-    for (const std::string& line : planned)
-        if (!std::binary_search(removed.begin(), removed.end(), line)) text += " {planned only: " + line + "}";
-    for (const std::string& line : removed)
-        if (!std::binary_search(planned.begin(), planned.end(), line)) text += " {removed only: " + line + "}";
-    Fail(result, text);
+    const std::string differences = LogLineDifferences(LogLinesWithOutcome(PlanFile, "would remove"), "planned",
+                                                       LogLinesWithOutcome(LogFile, "removed"), "removed");
+    if (!differences.empty()) Fail(result, "plan and log differ: " + differences);
 }
 
 void CheckOutside(const CaseState& state, CaseResult& result) {
