@@ -350,8 +350,8 @@ CaseResult RunCase(const Options& options, unsigned index) {
     state.places = PlacesOf(state.sample);
     RemoveEverything(state);
     if (LayOut(state, options, result) && Mutate(state, mutations, result)) {
-        RemoveTree(LogFolder);
-        MakeFolders(LogFolder);
+        DeleteFileW(PlanFile);
+        DeleteFileW(LogFile);
         const std::vector<std::wstring> product = ListTree(state.places.install);
         Drive(state, result, L"/plan " + std::wstring(PlanFile));
         if (ListTree(state.places.install) != product) Fail(result, "the plan changed the product's files");
@@ -362,7 +362,6 @@ CaseResult RunCase(const Options& options, unsigned index) {
         CheckOutside(state, result);
         CheckPlanAgainstLog(result);
     }
-    RemoveTree(LogFolder);
     RemoveEverything(state);
     result.milliseconds = GetTickCount64() - start;
     return result;
@@ -446,6 +445,9 @@ int wmain(int argc, wchar_t** argv) {
     leftovers.links = hostile::LinksOf(hostile::EveryLinkMutation(), leftovers.places);
     RemoveEverything(leftovers);
 
+    // The folder of the plans and logs stays for the whole run, so that the
+    // cases' snapshots of drive C: see it before and after.
+    MakeFolders(LogFolder);
     unsigned passed = 0, failed = 0;
     for (unsigned index = options.first; index < options.first + options.cases; ++index) {
         const CaseResult result = RunCase(options, index);
@@ -455,6 +457,7 @@ int wmain(int argc, wchar_t** argv) {
             std::fprintf(stderr, "hostile-run %s: %u of %u cases done\n", Arch, index - options.first + 1,
                          options.cases);
     }
+    RemoveTree(LogFolder);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, UninstallerX11Key, L"Managed");
     std::printf("hostile-run %s: %u cases, %u passed, %u failed\n", Arch, options.cases, passed, failed);
     std::fflush(stdout);
