@@ -56,8 +56,7 @@ bool NameIsLinkOrMissing(const wchar_t* path) {
 // devices and "\\?\" or "\\.\" paths included.
 int RootLength(const wchar_t* path) {
     const wchar_t drive = path[0];
-    if (((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' &&
-        path[2] == L'\\')
+    if (((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' && path[2] == L'\\')
         return 3;
     if (path[0] != L'\\' || path[1] != L'\\' || path[2] == L'\0' || path[2] == L'\\' || path[2] == L'?' ||
         path[2] == L'.')
@@ -75,8 +74,7 @@ int RootLength(const wchar_t* path) {
 // holds, past the drive's own colon.
 bool HasOnlyNameCharacters(const wchar_t* path, int from) {
     for (const wchar_t* c = path + from; *c; ++c)
-        if (*c < 0x20 || *c == L':' || *c == L'*' || *c == L'?' || *c == L'"' || *c == L'<' || *c == L'>' ||
-            *c == L'|')
+        if (*c < 0x20 || *c == L':' || *c == L'*' || *c == L'?' || *c == L'"' || *c == L'<' || *c == L'>' || *c == L'|')
             return false;
     return true;
 }
