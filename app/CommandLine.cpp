@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 CRunOptions RunOptions;
 
@@ -55,7 +55,8 @@ struct CParse {
 // /log or /plan and the file after it; returns the index of the last argument used.
 int TakeFileSwitch(CParse& parse, const CArgumentList& list, int index) {
     const wchar_t* name = list.At(index);
-    if (!parse.options.LogPath.IsEmpty()) parse.Refuse(CString(name) + L" after /log or /plan: only one file may be named");
+    if (!parse.options.LogPath.IsEmpty())
+        parse.Refuse(CString(name) + L" after /log or /plan: only one file may be named");
     const int next = index + 1;
     if (next >= list.Count() || list.At(next)[0] == L'\0' || list.At(next)[0] == L'/') {
         parse.Refuse(CString(name) + L" without a file name");

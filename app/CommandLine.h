@@ -5,9 +5,9 @@
 #include "framework/String.h"
 
 struct CRunOptions {
-    int Quiet = 0;     // /quiet, /S or /plan: no window and no message box at any point
-    int Plan = 0;      // /plan: the removal steps decide and write the plan, but change nothing
-    CString LogPath;   // the file named after /log or /plan; empty without either
+    int Quiet = 0;    // /quiet, /S or /plan: no window and no message box at any point
+    int Plan = 0;     // /plan: the removal steps decide and write the plan, but change nothing
+    CString LogPath;  // the file named after /log or /plan; empty without either
 };
 
 // The options of this run, set once at start-up.

@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-constexpr int ExitRemoved = ERROR_SUCCESS;                        // 0: removed (or planned)
-constexpr int ExitBadParameter = ERROR_INVALID_PARAMETER;         // 87: command line, or log or plan file refused
-constexpr int ExitApplicationRunning = ERROR_BUSY;                // 170: Visual Studio or the product must be closed
-constexpr int ExitInternalFailure = ERROR_INSTALL_FAILURE;        // 1603: the uninstaller cannot delete itself
-constexpr int ExitNotInstalled = ERROR_UNKNOWN_PRODUCT;           // 1605: uninstall.ini or the install record missing
-constexpr int ExitBadConfiguration = ERROR_BAD_CONFIGURATION;     // 1610: "args" of uninstall.ini damaged
+constexpr int ExitRemoved = ERROR_SUCCESS;                     // 0: removed (or planned)
+constexpr int ExitBadParameter = ERROR_INVALID_PARAMETER;      // 87: command line, or log or plan file refused
+constexpr int ExitApplicationRunning = ERROR_BUSY;             // 170: Visual Studio or the product must be closed
+constexpr int ExitInternalFailure = ERROR_INSTALL_FAILURE;     // 1603: the uninstaller cannot delete itself
+constexpr int ExitNotInstalled = ERROR_UNKNOWN_PRODUCT;        // 1605: uninstall.ini or the install record missing
+constexpr int ExitBadConfiguration = ERROR_BAD_CONFIGURATION;  // 1610: "args" of uninstall.ini damaged

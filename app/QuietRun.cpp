@@ -39,7 +39,8 @@ int RunQuietUninstall() {
         return StartupFailure.ExitCode;
     }
     if (const wchar_t* running = RunningApplication()) {
-        LogRemovalNote(CString(running) + L" is running, so nothing was removed: close it, then run the uninstaller again.");
+        LogRemovalNote(CString(running) +
+                       L" is running, so nothing was removed: close it, then run the uninstaller again.");
         return ExitApplicationRunning;
     }
     // What the wizard's main window records when it is made.

@@ -37,7 +37,8 @@ CFileIdentity IdentityOfFolder(const wchar_t* folder) {
     // "C:\Apps\" opens as "C:\Apps"; a root keeps its "\".
     if (path.GetLength() > 3 && path.GetAt(path.GetLength() - 1) == L'\\') path.Truncate(path.GetLength() - 1);
     CFileHandle handle(CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr));
     BY_HANDLE_FILE_INFORMATION information;
     if (!handle || !GetFileInformationByHandle(handle.Get(), &information)) return CFileIdentity();
     return IdentityOf(information);
@@ -55,8 +56,7 @@ bool NameIsLinkOrMissing(const wchar_t* path) {
 // devices and "\\?\" or "\\.\" paths included.
 int RootLength(const wchar_t* path) {
     const wchar_t drive = path[0];
-    if (((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' &&
-        path[2] == L'\\')
+    if (((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' && path[2] == L'\\')
         return 3;
     if (path[0] != L'\\' || path[1] != L'\\' || path[2] == L'\0' || path[2] == L'\\' || path[2] == L'?' ||
         path[2] == L'.')
@@ -74,31 +74,67 @@ int RootLength(const wchar_t* path) {
 // holds, past the drive's own colon.
 bool HasOnlyNameCharacters(const wchar_t* path, int from) {
     for (const wchar_t* c = path + from; *c; ++c)
-        if (*c < 0x20 || *c == L':' || *c == L'*' || *c == L'?' || *c == L'"' || *c == L'<' || *c == L'>' ||
-            *c == L'|')
+        if (*c < 0x20 || *c == L':' || *c == L'*' || *c == L'?' || *c == L'"' || *c == L'<' || *c == L'>' || *c == L'|')
             return false;
     return true;
+}
+
+// True for a folder on a drive of this computer. A folder on a share or a
+// network drive is never opened to learn its identity: the preview folder
+// comes from the user's own registry, and opening it with administrator
+// rights would send those credentials to whatever server it names.
+bool IsOnLocalDrive(const wchar_t* folder) {
+    if (RootLength(folder) != 3) return false;
+    const wchar_t root[] = {folder[0], L':', L'\\', L'\0'};
+    const UINT type = GetDriveTypeW(root);
+    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_RAMDISK;
+}
+
+// The text of a full path in upper case, for comparisons that ignore case.
+CString UpperCaseFullPath(const wchar_t* path) {
+    wchar_t full[PathChars];
+    const DWORD length = GetFullPathNameW(path, PathChars, full, nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(PathChars)) return CString();
+    CharUpperBuffW(full, length);
+    return CString(full, static_cast<int>(length));
 }
 
 class CKeptOutFolders {
 public:
     CKeptOutFolders(const wchar_t* const* folders, int count) {
-        for (int i = 0; i < count && count_ < MaximumKeptOut; ++i) {
+        for (int i = 0; i < count; ++i) {
             // Only folders below a root are removed; a root never is.
             if (!folders[i] || !folders[i][0] || !IsFolderBelowRoot(folders[i])) continue;
-            const CFileIdentity identity = IdentityOfFolder(folders[i]);
-            if (identity.known) identities_[count_++] = identity;
+            if (IsOnLocalDrive(folders[i])) {
+                const CFileIdentity identity = IdentityOfFolder(folders[i]);
+                if (identity.known && identities_ < MaximumKeptOut) identity_[identities_++] = identity;
+            } else if (texts_ < MaximumKeptOut) {
+                text_[texts_] = UpperCaseFullPath(folders[i]);
+                // Compared with a "\" after it, so that "\\s\a\b" does not hold "\\s\a\bc".
+                if (!text_[texts_].IsEmpty() && text_[texts_].GetAt(text_[texts_].GetLength() - 1) != L'\\')
+                    text_[texts_] += L'\\';
+                if (!text_[texts_].IsEmpty()) ++texts_;
+            }
         }
     }
     bool Holds(const CFileIdentity& identity) const {
-        for (int i = 0; i < count_; ++i)
-            if (identities_[i].Is(identity)) return true;
+        for (int i = 0; i < identities_; ++i)
+            if (identity_[i].Is(identity)) return true;
+        return false;
+    }
+    // For the folders compared by their text: whether the full path lies in one.
+    bool HoldsPath(const wchar_t* full) const {
+        const CString path = UpperCaseFullPath(full);
+        for (int i = 0; i < texts_; ++i)
+            if (path.GetLength() > text_[i].GetLength() && path.Left(text_[i].GetLength()) == text_[i]) return true;
         return false;
     }
 
 private:
-    CFileIdentity identities_[MaximumKeptOut];
-    int count_ = 0;
+    CFileIdentity identity_[MaximumKeptOut];
+    int identities_ = 0;
+    CString text_[MaximumKeptOut];
+    int texts_ = 0;
 };
 
 // The folders above the file, from the one below the root down to its
@@ -197,7 +233,8 @@ HANDLE CreateLogFile(const wchar_t* path, const wchar_t* const* keptOut, int kep
 
     const CKeptOutFolders keptOutFolders(keptOut, keptOutCount);
     CHeldPath held;
-    if (!held.Hold(full, root, keptOutFolders) || !MayBeReplaced(full)) return INVALID_HANDLE_VALUE;
+    if (keptOutFolders.HoldsPath(full) || !held.Hold(full, root, keptOutFolders) || !MayBeReplaced(full))
+        return INVALID_HANDLE_VALUE;
 
     CString newName;
     CFileHandle file(CreateNewBeside(full, newName));

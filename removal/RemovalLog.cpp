@@ -68,11 +68,10 @@ CString LocalTimeText() {
     SYSTEMTIME time;
     FileTimeToSystemTime(&local, &time);
     const LONGLONG ticksPerMinute = 600000000LL;
-    const LONGLONG difference =
-        ((static_cast<LONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime) -
-        ((static_cast<LONGLONG>(universal.dwHighDateTime) << 32) | universal.dwLowDateTime);
-    const LONGLONG minutes = (difference >= 0 ? difference + ticksPerMinute / 2 : difference - ticksPerMinute / 2) /
-                             ticksPerMinute;
+    const LONGLONG difference = ((static_cast<LONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime) -
+                                ((static_cast<LONGLONG>(universal.dwHighDateTime) << 32) | universal.dwLowDateTime);
+    const LONGLONG minutes =
+        (difference >= 0 ? difference + ticksPerMinute / 2 : difference - ticksPerMinute / 2) / ticksPerMinute;
     const LONGLONG magnitude = minutes < 0 ? -minutes : minutes;
     CString text;
     text.Format(L"%04u-%02u-%02u %02u:%02u:%02u %c%02d:%02d", time.wYear, time.wMonth, time.wDay, time.wHour,
@@ -100,7 +99,9 @@ CString ProgramVersionText() {
     return text;
 }
 
-const wchar_t* OrNone(const CString& text) { return text.IsEmpty() ? L"(none)" : text.GetString(); }
+const wchar_t* OrNone(const CString& text) {
+    return text.IsEmpty() ? L"(none)" : text.GetString();
+}
 
 }  // namespace
 
@@ -125,9 +126,13 @@ int OpenRemovalLog(const wchar_t* path, int plan) {
     return 1;
 }
 
-int RemovalLogIsOpen() { return LogFile ? 1 : 0; }
+int RemovalLogIsOpen() {
+    return LogFile ? 1 : 0;
+}
 
-int IsPlanRun() { return PlanRun; }
+int IsPlanRun() {
+    return PlanRun;
+}
 
 void LogRemovalAction(const wchar_t* what, const wchar_t* subject, LogOutcome outcome, DWORD error) {
     if (!LogFile) return;

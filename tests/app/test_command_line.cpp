@@ -47,7 +47,7 @@ TEST(CommandLine, SetsTheSwitchesOrRefusesTheLine) {
         {L"/log a.log /plan b.txt", 0, 1, 1, L"a.log"},
         {L"\"\"", 0, 0, 0, L""},
         {L"/quiet \"unbalanced", 0, 1, 0, L""},
-        {L"/qu\x0131" L"et", 0, 0, 0, L""},  // a dotless i is no "i"
+        {L"/qu\u0131et", 0, 0, 0, L""},  // a dotless i is no "i"
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(Narrow(c.tail));

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <set>
 
 #include "FakeVisualStudio.h"
 #include "bench/LogLines.h"
@@ -163,16 +162,21 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
          ERROR_INVALID_PARAMETER, nullptr},
         {"log below a folder link", [&] { ASSERT_TRUE(PlantLink(linked, victim)); },
          L"/S /log \"" + linked + L"\\u.log\"", ERROR_INVALID_PARAMETER, nullptr},
-        {"no uninstall.ini", [&] { DeleteFileW(ini.c_str()); }, L"/quiet /log \"" + log + L"\"",
-         ERROR_UNKNOWN_PRODUCT, "note: ERROR: Can't find uninstall.ini\r\n"},
+        {"no uninstall.ini", [&] { DeleteFileW(ini.c_str()); }, L"/quiet /log \"" + log + L"\"", ERROR_UNKNOWN_PRODUCT,
+         "note: ERROR: Can't find uninstall.ini\r\n"},
         {"no install record", [&] { DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)); },
          L"/quiet /log \"" + log + L"\"", ERROR_UNKNOWN_PRODUCT, "note: Quorvex GlyphSmith is not installed"},
         {"damaged args", [&] { WriteFileBytes(ini, "[uninstall]\r\nargs=GlyphSmith\r\n"); },
          L"/quiet /log \"" + log + L"\"", ERROR_BAD_CONFIGURATION, "note: ERROR: The \"args\" entry"},
         {"Visual Studio open",
-         [&] { ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}})); },
+         [&] {
+             ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}}));
+         },
          L"/quiet /log \"" + log + L"\"", ERROR_BUSY, "note: Microsoft Visual Studio is running"},
-        {"the product open", [&] { ASSERT_TRUE(holder.Open({{L"QVGlyphSmithClass", L"GlyphSmith", true}})); },
+        {"the product open",
+         [&] {
+             ASSERT_TRUE(holder.Open({{L"QVGlyphSmithClass", L"GlyphSmith", true}}));
+         },
          L"/S /log \"" + log + L"\"", ERROR_BUSY, "note: Quorvex GlyphSmith is running"},
     };
     ASSERT_TRUE(MakeFolders(victim));

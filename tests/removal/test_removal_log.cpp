@@ -19,8 +19,8 @@ const char ByteOrderMark[] = "\xEF\xBB\xBF";
 
 std::string SystemText(DWORD code) {
     wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message = text ? text : L"";
     if (text) LocalFree(text);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
@@ -113,7 +113,8 @@ TEST_F(RemovalLogTest, EachLineReachesTheFileAtOnce) {
     const std::wstring path = root_ + L"\\Logs\\plan.txt";
     ASSERT_EQ(1, OpenRemovalLog(path.c_str(), 1));
     EXPECT_EQ(1, IsPlanRun());
-    EXPECT_EQ(0u, ReadFileBytes(path).find(std::string(ByteOrderMark) + "GlyphSmith uninstall plan: nothing is removed\r\n"));
+    EXPECT_EQ(
+        0u, ReadFileBytes(path).find(std::string(ByteOrderMark) + "GlyphSmith uninstall plan: nothing is removed\r\n"));
     for (int i = 0; i < 3; ++i) {
         const std::wstring subject = L"C:\\App\\file" + std::to_wstring(i);
         LogRemovalAction(L"file", subject.c_str(), LogOutcome::WouldRemove, 0);
@@ -131,8 +132,8 @@ TEST_F(RemovalLogTest, EachLineReachesTheFileAtOnce) {
 // hard link at the name never leads the writer to the file behind it.
 TEST_F(RemovalLogTest, ReplacesTheNamedEntryButNothingBehindIt) {
     const std::wstring logs = root_ + L"\\Logs\\";
-    ASSERT_TRUE(WriteFileBytes(logs + L"old.log", "an earlier run's log, longer than the new header will be " +
-                                                      std::string(4000, 'x')));
+    ASSERT_TRUE(WriteFileBytes(logs + L"old.log",
+                               "an earlier run's log, longer than the new header will be " + std::string(4000, 'x')));
     ASSERT_TRUE(CreateHardLinkW((logs + L"hard.log").c_str(), victim_.c_str(), nullptr));
     ASSERT_TRUE(PlantLink(logs + L"file-link.log", victim_));
     ASSERT_TRUE(PlantLink(logs + L"taken.log.1.new", victim_));
@@ -150,7 +151,7 @@ TEST_F(RemovalLogTest, ReplacesTheNamedEntryButNothingBehindIt) {
         EXPECT_EQ(0u, text.find(std::string(ByteOrderMark) + "GlyphSmith uninstall log\r\n"));
         EXPECT_EQ(std::string::npos, text.find("earlier")) << "the old bytes are gone";
     }
-    const std::vector<std::wstring> left = {L"file-link.log", L"hard.log", L"new.log",
+    const std::vector<std::wstring> left = {L"file-link.log", L"hard.log",  L"new.log",
                                             L"old.log",       L"taken.log", L"taken.log.1.new"};
     EXPECT_EQ(left, ListTree(logs)) << "no new file is left behind";
 }
@@ -160,18 +161,22 @@ TEST_F(RemovalLogTest, RefusesFoldersLinksDevicesAndTheFoldersTheRunRemoves) {
     ASSERT_TRUE(PlantLink(root_ + L"\\Logs\\folder-link.log", root_ + L"\\Victim"));
     ASSERT_NE(0u, GetFileAttributesW((root_ + L"\\Linked").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
     const std::vector<std::wstring> refused = {
-        root_ + L"\\Linked\\u.log",                      // below a folder link
-        root_ + L"\\Logs\\folder-link.log",              // a folder link itself
-        root_ + L"\\Logs",                               // a folder
-        root_ + L"\\Logs\\",                             // no file name
-        root_ + L"\\Missing\\u.log",                     // no such folder
-        root_ + L"\\Install\\u.log",                     // the install folder
-        root_ + L"\\Install\\Deep\\u.log",               // below it
-        root_ + L"\\INSTALL\\.\\Deep\\..\\u.log",        // the same, spelt otherwise
-        root_ + L"\\Preview\\A\\u.log",                  // the preview folder
-        root_ + L"\\Logs\\u.log:stream",                 // a stream
-        root_ + L"\\Logs\\u*.log",                       // a wildcard
-        L"\\\\.\\NUL", L"NUL", L"\\\\?\\C:\\QvTest\\RemovalLog\\Logs\\u.log", L"C:\\", L"",
+        root_ + L"\\Linked\\u.log",                // below a folder link
+        root_ + L"\\Logs\\folder-link.log",        // a folder link itself
+        root_ + L"\\Logs",                         // a folder
+        root_ + L"\\Logs\\",                       // no file name
+        root_ + L"\\Missing\\u.log",               // no such folder
+        root_ + L"\\Install\\u.log",               // the install folder
+        root_ + L"\\Install\\Deep\\u.log",         // below it
+        root_ + L"\\INSTALL\\.\\Deep\\..\\u.log",  // the same, spelt otherwise
+        root_ + L"\\Preview\\A\\u.log",            // the preview folder
+        root_ + L"\\Logs\\u.log:stream",           // a stream
+        root_ + L"\\Logs\\u*.log",                 // a wildcard
+        L"\\\\.\\NUL",
+        L"NUL",
+        L"\\\\?\\C:\\QvTest\\RemovalLog\\Logs\\u.log",
+        L"C:\\",
+        L"",
     };
     for (const std::wstring& path : refused) {
         EXPECT_EQ(0, OpenRemovalLog(path.c_str(), 0)) << Narrow(path);

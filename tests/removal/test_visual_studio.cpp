@@ -1,9 +1,8 @@
 // Visual Studio add-in removal against the registry, the devenv.exe stand-in
 // and the automation stand-in FakeDte.exe (an out-of-process COM server).
-#include <windows.h>
-#include <objbase.h>
-
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
 
 #include <algorithm>
 
