@@ -12,7 +12,9 @@
 // SettledMs. The time of a start is the stamp of the first capture that
 // equals that settled final frame: the banner, both pictures and the footer
 // of page 101 (or the minimal dialog's text and buttons) all on the screen.
-// Output, one line per program: "result <label> <painted> <visible> <fastest> <slowest>" (ms).
+// Output, one line per program: "result <label> <painted> <visible> <fastest> <slowest>" (ms);
+// with two uninstallers also "final-frames identical" or "final-frames differ":
+// whether every start of both ended on the same pixels.
 #include <windows.h>
 
 #include <algorithm>
@@ -119,6 +121,7 @@ private:
 struct Start {
     double visible = -1;  // ms from CreateProcess until the dialog was visible
     double painted = -1;  // ms until the screen first showed the final frame
+    unsigned long long final = 0;  // hash of the final frame
 };
 
 HWND VisibleDialogOf(DWORD processId) {
@@ -163,6 +166,7 @@ Start TimeStart(ScreenGrabber& grabber, const std::wstring& exe, const std::wstr
     process.Kill();
     if (frames.empty() || frames.back().when - sameSince < SettledMs) return result;
     const unsigned long long final = frames.back().hash;
+    result.final = final;
     for (const Frame& frame : frames) {
         if (frame.hash == final) {
             result.painted = frame.when - start;
@@ -239,6 +243,12 @@ int wmain(int argc, wchar_t** argv) {
     RemoveSampleInstallation(sample);
     if (failures) return 1;
 
+    if (programs.size() == 3) {
+        bool identical = true;
+        for (size_t p = 1; p < programs.size(); ++p)
+            for (const Start& start : programs[p].starts) identical = identical && start.final == programs[1].starts[0].final;
+        std::printf("final-frames %s\n", identical ? "identical" : "differ");
+    }
     for (const Program& program : programs) {
         std::vector<double> painted, visible;
         for (const Start& start : program.starts) {
