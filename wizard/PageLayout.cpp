@@ -57,6 +57,7 @@ namespace {
 struct ScalingBatch {
     HWND page;
     HDWP positions;
+    UINT flags;
 };
 
 // Adds a direct child of the page to the batch (one batch holds children of
@@ -69,9 +70,8 @@ BOOL CALLBACK DeferChildScaling(HWND child, LPARAM batchPointer) {
     if (!GetWindowRect(child, &rect)) return TRUE;
     MapWindowPoints(nullptr, batch.page, reinterpret_cast<POINT*>(&rect), 2);
     ScaleChildRect(child, rect);
-    // Shown as well, as setting its placement back would show it.
     batch.positions = DeferWindowPos(batch.positions, child, nullptr, rect.left, rect.top, rect.right - rect.left,
-                                     rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+                                     rect.bottom - rect.top, batch.flags);
     return TRUE;
 }
 
@@ -92,7 +92,11 @@ BOOL CALLBACK CountChild(HWND, LPARAM count) {
 void ScaleChildControls(HWND page) {
     int count = 0;
     EnumChildWindows(page, CountChild, reinterpret_cast<LPARAM>(&count));
-    ScalingBatch batch = {page, BeginDeferWindowPos(count)};
+    // Shown as well, as setting its placement back would show it. A page
+    // that is not on the screen yet draws nothing of its controls' moves.
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW;
+    if (!IsWindowVisible(page)) flags |= SWP_NOREDRAW;
+    ScalingBatch batch = {page, BeginDeferWindowPos(count), flags};
     if (batch.positions) EnumChildWindows(page, DeferChildScaling, reinterpret_cast<LPARAM>(&batch));
     const bool batched = batch.positions != nullptr;
     if (batched) EndDeferWindowPos(batch.positions);
