@@ -2,7 +2,7 @@
 // first dialog is on the screen and painted, for Uninstall.exe (page 101) and
 // a minimal program that shows one dialog, started alternately and compared
 // by their medians.
-//   StartupBench.exe [--runs N] <MinimalDialog.exe> <Uninstall.exe> [<Uninstall.exe of another build>]
+//   StartupBench.exe [--runs N] [--phases] <MinimalDialog.exe> <Uninstall.exe> [<Uninstall.exe of another build>]
 // An uninstaller is copied into the sample installation as its Uninstall.exe
 // before each of its starts; the minimal program runs where it is.
 //
@@ -12,6 +12,11 @@
 // SettledMs. The time of a start is the stamp of the first capture that
 // equals that settled final frame: the banner, both pictures and the footer
 // of page 101 (or the minimal dialog's text and buttons) all on the screen.
+// With --phases the screen is not captured: each start waits PhasesWaitMs
+// after its dialog is visible and is ended, and "phases-start <label>" goes to
+// standard error (and into a wine server trace, as an atom look-up) before
+// it, for tools/bench_startup/phases.py to read the start-up marks of a
+// marked build (tools/bench-startup --phases).
 // Output, one line per program: "result <label> <painted> <visible> <fastest> <slowest>" (ms);
 // with two uninstallers also "final-frames identical" or "final-frames differ":
 // whether every start of both ended on the same pixels.
@@ -33,6 +38,7 @@ namespace {
 // How long the pixels must stay the same before a frame counts as final.
 constexpr double SettledMs = 500;
 constexpr double GiveUpMs = 30000;
+constexpr DWORD PhasesWaitMs = 1000;
 
 double Now() {
     static LARGE_INTEGER frequency = [] {
@@ -136,7 +142,7 @@ HWND VisibleDialogOf(DWORD processId) {
     return nullptr;
 }
 
-Start TimeStart(ScreenGrabber& grabber, const std::wstring& exe, const std::wstring& folder) {
+Start TimeStart(ScreenGrabber& grabber, const std::wstring& exe, const std::wstring& folder, bool phases) {
     Start result;
     ProcessDriver process;
     const double start = Now();
@@ -146,6 +152,12 @@ Start TimeStart(ScreenGrabber& grabber, const std::wstring& exe, const std::wstr
     while (Now() < deadline && !process.HasExited() && !(dialog = VisibleDialogOf(process.ProcessId()))) Sleep(1);
     if (!dialog) return result;
     result.visible = Now() - start;
+    if (phases) {
+        Sleep(PhasesWaitMs);
+        process.Kill();
+        result.painted = result.visible;
+        return result;
+    }
 
     struct Frame {
         double when;
@@ -193,16 +205,19 @@ struct Program {
 
 int wmain(int argc, wchar_t** argv) {
     int runs = 15;
+    bool phases = false;
     std::vector<std::wstring> paths;
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--runs") == 0 && i + 1 < argc)
             runs = _wtoi(argv[++i]);
+        else if (wcscmp(argv[i], L"--phases") == 0)
+            phases = true;
         else
             paths.push_back(argv[i]);
     }
     if (paths.size() < 2 || paths.size() > 3 || runs < 1) {
         std::fprintf(stderr,
-                     "usage: StartupBench [--runs N] <MinimalDialog.exe> <Uninstall.exe> [<another Uninstall.exe>]\n");
+                     "usage: StartupBench [--runs N] [--phases] <MinimalDialog.exe> <Uninstall.exe> [<another Uninstall.exe>]\n");
         return 2;
     }
     std::vector<Program> programs = {{"minimal", paths[0], false, {}}, {"uninstaller", paths[1], true, {}}};
@@ -220,7 +235,12 @@ int wmain(int argc, wchar_t** argv) {
     ScreenGrabber grabber;
     auto startOnce = [&](const Program& program) {
         if (program.isUninstaller && !CopyFileW(program.source.c_str(), installed.c_str(), FALSE)) return Start();
-        const Start measured = TimeStart(grabber, program.isUninstaller ? installed : program.source, folder);
+        if (phases) {
+            const std::string mark = "phases-start " + program.label;
+            std::fprintf(stderr, "%s\n", mark.c_str());
+            GlobalFindAtomA(mark.c_str());
+        }
+        const Start measured = TimeStart(grabber, program.isUninstaller ? installed : program.source, folder, phases);
         // Let the desktop repaint where the window was before the next start.
         Sleep(200);
         return measured;
