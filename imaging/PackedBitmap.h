@@ -49,7 +49,6 @@ public:
     BOOL Draw(HDC dc, int x, int y) const;
 
     bool IsValid() const { return m_bitmap.IsValid(); }
-    SIZE Size() const { return m_size; }
 
 private:
     CBitmapHandle m_bitmap;

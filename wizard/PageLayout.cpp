@@ -13,6 +13,20 @@ int Enlarged(int length) { return length * 112 / 100; }
 
 bool IsMovedButton(int id) { return id == 1 || id == 2 || id == 3 || id == 1001 || id == 1020; }
 
+// A child's rectangle in its parent's client coordinates, 12 percent larger
+// and farther from the parent's origin; the main buttons 5 pixels lower and
+// 2 pixels shorter on top of that.
+void ScaleChildRect(HWND child, RECT& rect) {
+    rect.left = Enlarged(rect.left);
+    rect.top = Enlarged(rect.top);
+    rect.right = Enlarged(rect.right);
+    rect.bottom = Enlarged(rect.bottom);
+    if (IsMovedButton(GetDlgCtrlID(child))) {
+        rect.top += 5;
+        rect.bottom += 3;
+    }
+}
+
 }  // namespace
 
 void EnlargeWindow(HWND window, bool keepFlags) {
@@ -27,20 +41,6 @@ void EnlargeWindow(HWND window, bool keepFlags) {
     // not show it early (the placement reads "shown normally" for it).
     if (!IsWindowVisible(window)) placement.showCmd = SW_HIDE;
     SetWindowPlacement(window, &placement);
-}
-
-// A child's rectangle in its parent's client coordinates, 12 percent larger
-// and farther from the parent's origin; the main buttons 5 pixels lower and
-// 2 pixels shorter on top of that.
-void ScaleChildRect(HWND child, RECT& rect) {
-    rect.left = Enlarged(rect.left);
-    rect.top = Enlarged(rect.top);
-    rect.right = Enlarged(rect.right);
-    rect.bottom = Enlarged(rect.bottom);
-    if (IsMovedButton(GetDlgCtrlID(child))) {
-        rect.top += 5;
-        rect.bottom += 3;
-    }
 }
 
 BOOL CALLBACK ScaleChildControl(HWND child, LPARAM) {
