@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "support/Handles.h"
+
 // The block is owned by whoever receives it and released with GlobalFree.
 using PackedBitmap = HGLOBAL;
 
@@ -30,3 +32,25 @@ BYTE* PackedBitmapPixels(BITMAPINFOHEADER* header);
 // can't be locked, is not 32 bits per pixel, or a transfer fails.
 BOOL DrawPackedBitmap(HDC dc, int x, int y, int cx, int cy, PackedBitmap bitmap, int srcX, int srcY, int srcCx,
                       int srcCy, int opacity);
+
+// DrawPackedBitmap's blend made once, for a destination known to be one solid
+// colour: drawing it is then a single plain transfer, with no device
+// contexts, sections or read-back of the destination per paint, and puts the
+// same pixels there as DrawPackedBitmap would over that colour.
+class CBlendedBitmap {
+public:
+    // Blends as DrawPackedBitmap(dc, x, y, cx, cy, bitmap, srcX, srcY, srcCx,
+    // srcCy, opacity) would over a destination of `background`. False (and
+    // nothing kept) where DrawPackedBitmap would draw nothing.
+    bool Blend(PackedBitmap bitmap, COLORREF background, int cx, int cy, int srcX, int srcY, int srcCx, int srcCy,
+               int opacity);
+    // Puts the blend on dc at (x, y); false without a blend or when the
+    // transfer fails.
+    BOOL Draw(HDC dc, int x, int y) const;
+
+    bool IsValid() const { return m_bitmap.IsValid(); }
+
+private:
+    CBitmapHandle m_bitmap;
+    SIZE m_size = {0, 0};
+};

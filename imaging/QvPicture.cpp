@@ -41,6 +41,7 @@ bool CQvPicture::ReadImageSize() {
 
 bool CQvPicture::LoadPicture() {
     m_image.Reset(RenderSvgResource(m_name, ScreenScale));
+    m_blendedFrame = -1;
     if (!m_image || !ReadImageSize()) {
         m_image.Reset();
         m_imageWidth = m_imageHeight = m_frameWidth = 0;
@@ -80,12 +81,25 @@ void CQvPicture::OnPaint() {
             if (m_background)
                 PaintOverBackground(dc, client.left, client.top);
             else
-                DrawPackedBitmap(dc, client.left, client.top, m_frameWidth, m_imageHeight, m_image.Get(),
-                                 m_frameWidth * m_frameIndex, 0, m_frameWidth, m_imageHeight, 255);
+                PaintOverPage(dc, client.left, client.top);
         }
     }
     m_painted = true;
     EndPaint(m_hWnd, &paint);
+}
+
+// Draws the current frame as DrawPackedBitmap would over the page, which
+// is PageBackground under every picture: blended once per frame, then a
+// plain transfer at each paint.
+void CQvPicture::PaintOverPage(HDC dc, int x, int y) {
+    if (m_blendedFrame != m_frameIndex || !m_blended.IsValid()) {
+        m_blendedFrame = -1;
+        if (!m_blended.Blend(m_image.Get(), PageBackground, m_frameWidth, m_imageHeight, m_frameWidth * m_frameIndex,
+                             0, m_frameWidth, m_imageHeight, 255))
+            return;
+        m_blendedFrame = m_frameIndex;
+    }
+    m_blended.Draw(dc, x, y);
 }
 
 // Composes the current frame over a copy of the captured background and puts

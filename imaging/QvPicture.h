@@ -49,6 +49,7 @@ private:
     void OnPaint();
     void OnTimer();
     void OnDestroy();
+    void PaintOverPage(HDC dc, int x, int y);
     void PaintOverBackground(HDC dc, int x, int y);
     void CaptureBackground(const RECT& screenRect);
 
@@ -63,4 +64,7 @@ private:
     bool m_painted = false;
     UINT_PTR m_timer = 0;
     CBitmapHandle m_background;
+    // The frame m_blendedFrame blended over the page, or -1 for none.
+    CBlendedBitmap m_blended;
+    int m_blendedFrame = -1;
 };

@@ -14,7 +14,7 @@ namespace {
 // template position relative to the page that asks.
 INT_PTR OnInitExitConfirm(HWND page) {
     EnlargeWindow(page, true);
-    EnumChildWindows(page, ScaleChildControl, 0);
+    ScaleChildControls(page);
     ExpandControlText(page, IDC_INTRO);
     AttachPictureControl(page, IDC_PICTURE);
     EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(BodyFont));

@@ -22,7 +22,11 @@ void PreparePage(HWND page);
 // Makes the window 12 percent larger. Page 106 keeps its placement flags;
 // the other pages clear WPF_SETMINPOSITION and WPF_ASYNCWINDOWPLACEMENT.
 void EnlargeWindow(HWND window, bool keepFlags);
+// Scales one child: its placement read, scaled and set back.
 BOOL CALLBACK ScaleChildControl(HWND child, LPARAM);
+// Scales every child of the page as ScaleChildControl does, the page's own
+// children moved together in one deferred batch.
+void ScaleChildControls(HWND page);
 void CenterInWorkArea(HWND window);
 // lParam: the HFONT to set.
 BOOL CALLBACK SetControlFont(HWND child, LPARAM font);

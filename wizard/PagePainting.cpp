@@ -1,6 +1,7 @@
 // Page painting: the colours of static controls and the banner, body and
 // footer drawn on every page's background.
 #include "framework/String.h"
+#include "imaging/PackedBitmap.h"
 #include "imaging/SvgRendering.h"
 #include "resources/resource.h"
 #include "support/Handles.h"
@@ -22,9 +23,13 @@ constexpr COLORREF BannerSecondLine = RGB(215, 215, 215);
 constexpr COLORREF FooterBand = RGB(240, 240, 240);
 constexpr COLORREF FooterLine = RGB(200, 200, 200);
 
-// The banner pictures, rendered at the first paint and kept for the run.
+// The banner pictures, rendered at the first paint and kept for the run,
+// each also blended once over its band's colour: the bands are solid, so
+// every later paint puts the same pixels there with one plain transfer.
 PackedBitmap BannerIcon = nullptr;
 PackedBitmap MakerLogo = nullptr;
+CBlendedBitmap BannerIconOnBand;
+CBlendedBitmap MakerLogoOnFooter;
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
     CBrushHandle brush(CreateSolidBrush(colour));
@@ -34,12 +39,32 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
 void RenderBannerPictures() {
     if (!BannerIcon) BannerIcon = RenderSvgResource(L"ICON", ScreenScale);
     if (!MakerLogo) MakerLogo = RenderSvgResource(L"QUORVEX", ScreenScale);
+    if (BannerIcon && !BannerIconOnBand.IsValid()) BannerIconOnBand.Blend(BannerIcon, BannerBand, 0, 0, 0, 0, 0, 0, 255);
+    if (MakerLogo && !MakerLogoOnFooter.IsValid()) MakerLogoOnFooter.Blend(MakerLogo, FooterBand, 0, 0, 0, 0, 0, 0, 255);
+}
+
+// Draws the picture as DrawPackedBitmap does, from its blend when there is one.
+void DrawBandPicture(HDC dc, int x, int y, PackedBitmap picture, const CBlendedBitmap& blended) {
+    if (blended.IsValid())
+        blended.Draw(dc, x, y);
+    else if (picture)
+        DrawPackedBitmap(dc, x, y, 0, 0, picture, 0, 0, 0, 0, 255);
+}
+
+bool Intersects(const RECT& a, const RECT& b) {
+    RECT common;
+    return IntersectRect(&common, &a, &b) != FALSE;
+}
+
+// The text state the banner leaves on the device context.
+void SetBannerTextBackground(HDC dc) {
+    SetBkMode(dc, TRANSPARENT);
+    SetBkColor(dc, RGB(0, 0, 0));
 }
 
 void PaintBanner(HDC dc, const RECT& banner) {
     FillSolid(dc, banner, BannerBand);
-    SetBkMode(dc, TRANSPARENT);
-    SetBkColor(dc, RGB(0, 0, 0));
+    SetBannerTextBackground(dc);
     const COLORREF previousColour = SetTextColor(dc, BannerFirstLine);
     const HGDIOBJ previousFont = SelectObject(dc, BannerTitleFont);
     RECT text = banner;
@@ -50,9 +75,9 @@ void PaintBanner(HDC dc, const RECT& banner) {
     SelectObject(dc, BannerLineFont);
     SetTextColor(dc, BannerSecondLine);
     DrawTextW(dc, BannerRightsLine, -1, &text, DT_NOPREFIX);
-    if (BannerIcon)
-        DrawPackedBitmap(dc, banner.right - ScaleToScreen(60), banner.top + ScaleToScreen(5), 0, 0, BannerIcon, 0, 0, 0,
-                         0, 255);
+    // The texts end far to the left of the icon, which therefore lies on the
+    // plain band.
+    DrawBandPicture(dc, banner.right - ScaleToScreen(60), banner.top + ScaleToScreen(5), BannerIcon, BannerIconOnBand);
     SelectObject(dc, previousFont);
     SetTextColor(dc, previousColour);
 }
@@ -61,9 +86,16 @@ void PaintFooter(HDC dc, const RECT& footer) {
     FillSolid(dc, footer, FooterBand);
     const RECT line = {footer.left, footer.top, footer.right, footer.top + 1};
     FillSolid(dc, line, FooterLine);
-    if (MakerLogo)
-        DrawPackedBitmap(dc, footer.left + ScaleToScreen(20), footer.top + ScaleToScreen(7), 0, 0, MakerLogo, 0, 0, 0,
-                         0, 255);
+    DrawBandPicture(dc, footer.left + ScaleToScreen(20), footer.top + ScaleToScreen(7), MakerLogo, MakerLogoOnFooter);
+}
+
+// Hides a band marker without a repaint of the page under it: the page is
+// being painted whole at that moment. ShowWindow would invalidate that area
+// and erase the page once more, from inside this erase.
+void HideMarker(HWND marker) {
+    if (marker && (GetWindowLongPtrW(marker, GWL_STYLE) & WS_VISIBLE))
+        SetWindowPos(marker, nullptr, 0, 0, 0, 0,
+                     SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -101,11 +133,20 @@ int PaintPageBanner(HWND page, HDC dc) {
     if (bottomSeparator) body.bottom = footer.top;
 
     RenderBannerPictures();
-    if (topSeparator) ShowWindow(topSeparator, SW_HIDE);
-    if (bottomSeparator) ShowWindow(bottomSeparator, SW_HIDE);
+    HideMarker(topSeparator);
+    HideMarker(bottomSeparator);
 
-    if (topSeparator) PaintBanner(dc, banner);
+    // The controls' themed backgrounds ask for the page under each of them:
+    // a band outside the area being painted would draw nothing there.
+    RECT painted;
+    const bool clipped = GetClipBox(dc, &painted) != ERROR;
+    if (topSeparator) {
+        if (!clipped || Intersects(painted, banner))
+            PaintBanner(dc, banner);
+        else
+            SetBannerTextBackground(dc);
+    }
     FillSolid(dc, body, PageBackground);
-    if (bottomSeparator) PaintFooter(dc, footer);
+    if (bottomSeparator && (!clipped || Intersects(painted, footer))) PaintFooter(dc, footer);
     return 1;
 }

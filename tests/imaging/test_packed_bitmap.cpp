@@ -200,6 +200,64 @@ TEST(PackedBitmapTest, RefusesWhatItCannotDraw) {
     GlobalFree(block);
 }
 
+// The blend made once over a known colour puts exactly the pixels on a
+// device context that DrawPackedBitmap puts there over that colour.
+TEST(PackedBitmapTest, BlendOverAColourGivesTheSamePixelsAsDrawingOverIt) {
+    // Two rows of eight: every alpha class (none, faint, half, nearly and
+    // fully opaque) with colours at both ends of the range.
+    HGLOBAL block = MakePacked(8, 2, {{0, 0, 255, 0},       {10, 20, 30, 1},   {255, 255, 255, 64},
+                                      {0, 0, 0, 127},       {90, 180, 45, 128}, {1, 254, 128, 200},
+                                      {255, 0, 255, 254},   {33, 66, 99, 255}, {255, 255, 255, 255},
+                                      {0, 0, 0, 255},       {17, 34, 51, 3},    {200, 100, 50, 129},
+                                      {128, 128, 128, 126}, {0, 255, 0, 250},   {255, 0, 0, 5},
+                                      {77, 77, 77, 77}});
+    ASSERT_NE(block, nullptr);
+    const COLORREF backgrounds[] = {RGB(250, 250, 250), RGB(96, 96, 96), RGB(240, 240, 240), RGB(0, 0, 0),
+                                    RGB(255, 255, 255), RGB(12, 200, 77)};
+    struct Rectangle {
+        int cx, cy, srcX, srcY, srcCx, srcCy, opacity;
+    };
+    const Rectangle rectangles[] = {
+        {0, 0, 0, 0, 0, 0, 255},    // the whole bitmap
+        {0, 0, 0, 0, 0, 0, 128},    // at half opacity
+        {0, 0, 0, 0, 0, 0, 0},      // at none
+        {3, 1, 2, 1, 0, 0, 255},    // a part of the upper row
+        {0, 0, 5, 0, 4, 2, 200},    // a frame that reaches beyond the right edge
+        {10, 4, -1, -1, 0, 0, 255}, // an area larger than the bitmap
+    };
+    for (COLORREF background : backgrounds) {
+        const Bgra fill = {GetBValue(background), GetGValue(background), GetRValue(background), 0};
+        for (const Rectangle& r : rectangles) {
+            SCOPED_TRACE(testing::Message() << "background " << std::hex << background << std::dec << ", rectangle "
+                                            << r.cx << "x" << r.cy << " from " << r.srcX << "," << r.srcY
+                                            << ", opacity " << r.opacity);
+            Surface drawn(12, 6, fill), blended(12, 6, fill);
+            ASSERT_TRUE(DrawPackedBitmap(drawn.Dc(), 1, 1, r.cx, r.cy, block, r.srcX, r.srcY, r.srcCx, r.srcCy,
+                                         r.opacity));
+            CBlendedBitmap blend;
+            ASSERT_TRUE(blend.Blend(block, background, r.cx, r.cy, r.srcX, r.srcY, r.srcCx, r.srcCy, r.opacity));
+            ASSERT_TRUE(blend.Draw(blended.Dc(), 1, 1));
+            int differing = 0;
+            for (int y = 0; y < 6; ++y)
+                for (int x = 0; x < 12; ++x) {
+                    const Bgra a = drawn.At(x, y), b = blended.At(x, y);
+                    differing += a.b != b.b || a.g != b.g || a.r != b.r;
+                }
+            EXPECT_EQ(differing, 0);
+        }
+    }
+    GlobalFree(block);
+
+    // Where DrawPackedBitmap draws nothing there is no blend either.
+    CBlendedBitmap blend;
+    HGLOBAL deep = CreatePackedBitmap(2, 2, 24);
+    EXPECT_FALSE(blend.Blend(deep, RGB(1, 2, 3), 0, 0, 0, 0, 0, 0, 255));
+    EXPECT_FALSE(blend.Blend(nullptr, RGB(1, 2, 3), 0, 0, 0, 0, 0, 0, 255));
+    EXPECT_FALSE(blend.IsValid());
+    EXPECT_FALSE(blend.Draw(nullptr, 0, 0));
+    GlobalFree(deep);
+}
+
 TEST(PackedBitmapTest, DrawsOnAWindowDeviceContext) {
     HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 10, 10, 40, 40, nullptr, nullptr,
                                   nullptr, nullptr);
