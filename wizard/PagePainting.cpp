@@ -39,8 +39,10 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
 void RenderBannerPictures() {
     if (!BannerIcon) BannerIcon = RenderSvgResource(L"ICON", ScreenScale);
     if (!MakerLogo) MakerLogo = RenderSvgResource(L"QUORVEX", ScreenScale);
-    if (BannerIcon && !BannerIconOnBand.IsValid()) BannerIconOnBand.Blend(BannerIcon, BannerBand, 0, 0, 0, 0, 0, 0, 255);
-    if (MakerLogo && !MakerLogoOnFooter.IsValid()) MakerLogoOnFooter.Blend(MakerLogo, FooterBand, 0, 0, 0, 0, 0, 0, 255);
+    if (BannerIcon && !BannerIconOnBand.IsValid())
+        BannerIconOnBand.Blend(BannerIcon, BannerBand, 0, 0, 0, 0, 0, 0, 255);
+    if (MakerLogo && !MakerLogoOnFooter.IsValid())
+        MakerLogoOnFooter.Blend(MakerLogo, FooterBand, 0, 0, 0, 0, 0, 0, 255);
 }
 
 // Draws the picture as DrawPackedBitmap does, from its blend when there is one.

@@ -2,7 +2,8 @@
 // first dialog is on the screen and painted, for Uninstall.exe (page 101) and
 // a minimal program that shows one dialog, started alternately and compared
 // by their medians.
-//   StartupBench.exe [--runs N] [--phases] <MinimalDialog.exe> <Uninstall.exe> [<Uninstall.exe of another build>]
+//   StartupBench.exe [--runs N] [--pause MS] [--each] [--phases]
+//                    <MinimalDialog.exe> <Uninstall.exe> [<Uninstall.exe of another build>]
 // An uninstaller is copied into the sample installation as its Uninstall.exe
 // before each of its starts; the minimal program runs where it is.
 //
@@ -12,6 +13,8 @@
 // SettledMs. The time of a start is the stamp of the first capture that
 // equals that settled final frame: the banner, both pictures and the footer
 // of page 101 (or the minimal dialog's text and buttons) all on the screen.
+// Between captures the bench sleeps --pause milliseconds (default 1: a
+// capture every 2 to 3 ms here); --each prints the figures of every start.
 // With --phases the screen is not captured: each start waits PhasesWaitMs
 // after its dialog is visible and is ended, and "phases-start <label>" goes to
 // standard error (and into a wine server trace, as an atom look-up) before
@@ -142,7 +145,8 @@ HWND VisibleDialogOf(DWORD processId) {
     return nullptr;
 }
 
-Start TimeStart(ScreenGrabber& grabber, const std::wstring& exe, const std::wstring& folder, bool phases) {
+Start TimeStart(ScreenGrabber& grabber, const std::wstring& exe, const std::wstring& folder, bool phases,
+                DWORD capturePause) {
     Start result;
     ProcessDriver process;
     const double start = Now();
@@ -173,7 +177,7 @@ Start TimeStart(ScreenGrabber& grabber, const std::wstring& exe, const std::wstr
         if (frames.empty() || frames.back().hash != frame.hash) sameSince = frame.when;
         frames.push_back(frame);
         if (frame.when - sameSince >= SettledMs) break;
-        Sleep(1);
+        Sleep(capturePause);
     }
     process.Kill();
     if (frames.empty() || frames.back().when - sameSince < SettledMs) return result;
@@ -205,19 +209,25 @@ struct Program {
 
 int wmain(int argc, wchar_t** argv) {
     int runs = 15;
-    bool phases = false;
+    bool phases = false, each = false;
+    DWORD capturePause = 1;
     std::vector<std::wstring> paths;
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--runs") == 0 && i + 1 < argc)
             runs = _wtoi(argv[++i]);
         else if (wcscmp(argv[i], L"--phases") == 0)
             phases = true;
+        else if (wcscmp(argv[i], L"--each") == 0)
+            each = true;
+        else if (wcscmp(argv[i], L"--pause") == 0 && i + 1 < argc)
+            capturePause = static_cast<DWORD>(_wtoi(argv[++i]));
         else
             paths.push_back(argv[i]);
     }
     if (paths.size() < 2 || paths.size() > 3 || runs < 1) {
         std::fprintf(stderr,
-                     "usage: StartupBench [--runs N] [--phases] <MinimalDialog.exe> <Uninstall.exe> [<another Uninstall.exe>]\n");
+                     "usage: StartupBench [--runs N] [--pause MS] [--each] [--phases] <MinimalDialog.exe> "
+                     "<Uninstall.exe> [<another Uninstall.exe>]\n");
         return 2;
     }
     std::vector<Program> programs = {{"minimal", paths[0], false, {}}, {"uninstaller", paths[1], true, {}}};
@@ -240,7 +250,8 @@ int wmain(int argc, wchar_t** argv) {
             std::fprintf(stderr, "%s\n", mark.c_str());
             GlobalFindAtomA(mark.c_str());
         }
-        const Start measured = TimeStart(grabber, program.isUninstaller ? installed : program.source, folder, phases);
+        const Start measured =
+            TimeStart(grabber, program.isUninstaller ? installed : program.source, folder, phases, capturePause);
         // Let the desktop repaint where the window was before the next start.
         Sleep(200);
         return measured;
@@ -258,6 +269,9 @@ int wmain(int argc, wchar_t** argv) {
                 break;
             }
             program.starts.push_back(measured);
+            if (each)
+                std::fprintf(stderr, "start %s visible %.1f painted %.1f\n", program.label.c_str(), measured.visible,
+                             measured.painted);
         }
     }
     RemoveSampleInstallation(sample);
@@ -266,7 +280,8 @@ int wmain(int argc, wchar_t** argv) {
     if (programs.size() == 3) {
         bool identical = true;
         for (size_t p = 1; p < programs.size(); ++p)
-            for (const Start& start : programs[p].starts) identical = identical && start.final == programs[1].starts[0].final;
+            for (const Start& start : programs[p].starts)
+                identical = identical && start.final == programs[1].starts[0].final;
         std::printf("final-frames %s\n", identical ? "identical" : "differ");
     }
     for (const Program& program : programs) {
