@@ -11,3 +11,7 @@ constexpr int ExitApplicationRunning = ERROR_BUSY;             // 170: Visual St
 constexpr int ExitInternalFailure = ERROR_INSTALL_FAILURE;     // 1603: the uninstaller cannot delete itself
 constexpr int ExitNotInstalled = ERROR_UNKNOWN_PRODUCT;        // 1605: uninstall.ini or the install record missing
 constexpr int ExitBadConfiguration = ERROR_BAD_CONFIGURATION;  // 1610: "args" of uninstall.ini damaged
+
+// The wizard's own code after its error page was closed with Finish. It is
+// no system error code, so a log explains it in its own words.
+constexpr int ExitWizardFailed = 1;

@@ -1,5 +1,6 @@
 #include "removal/RemovalLog.h"
 
+#include "app/ExitCodes.h"
 #include "app/UninstallRecord.h"
 #include "framework/String.h"
 #include "removal/LogFile.h"
@@ -154,7 +155,11 @@ void LogRemovalNote(const wchar_t* text) {
 void CloseRemovalLog(int exitCode) {
     if (!LogFile) return;
     CString line(L"exit code ");
-    AppendErrorText(line, static_cast<DWORD>(exitCode));
+    // The system's text for 1 ("Incorrect function.") would mislead.
+    if (exitCode == ExitWizardFailed)
+        line += L"1: The uninstall did not complete.";
+    else
+        AppendErrorText(line, static_cast<DWORD>(exitCode));
     WriteLine(line);
     LogFile.Reset();
     PlanRun = 0;

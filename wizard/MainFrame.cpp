@@ -1,7 +1,9 @@
 #include "wizard/MainFrame.h"
 
+#include "app/ExitCodes.h"
 #include "app/UninstallRecord.h"
 #include "framework/WinApp.h"
+#include "removal/RemovalLog.h"
 #include "removal/SelfDeletion.h"
 #include "removal/VisualStudioAddin.h"
 #include "resources/resource.h"
@@ -18,6 +20,9 @@ namespace {
 // The hidden window's vertical position when the work area can be read:
 // below the bottom of any ordinary screen.
 constexpr int HiddenWindowTop = 2048;
+
+// A log written by the wizard says why it holds no removal.
+const wchar_t* const CancelledNote = L"The uninstall was cancelled: nothing was changed.";
 
 // The system keeps a window with a caption at its smallest track size, so a
 // window placed inside a tall screen (a 2160-pixel display, or a portrait
@@ -126,6 +131,7 @@ void CMainFrame::OnMaintenance() {
     // user ever having chosen to.
     const INT_PTR result = ShowPage(IDD_MAINTENANCE, MaintenancePageProc);
     if (result == 0 || result == -1) {
+        LogRemovalNote(result == 0 ? CancelledNote : L"The first page could not be shown: nothing was changed.");
         Post(UM_CLOSE);
         return;
     }
@@ -134,10 +140,12 @@ void CMainFrame::OnMaintenance() {
 
 void CMainFrame::OnActionRequired() {
     MessageBeep(0xFFFFFFFF);
-    if (ShowPage(IDD_ACTION_REQUIRED, ActionRequiredPageProc) == 1)
+    if (ShowPage(IDD_ACTION_REQUIRED, ActionRequiredPageProc) == 1) {
         ContinueAfterChoice();
-    else
+    } else {
+        LogRemovalNote(CancelledNote);
         Post(UM_CLOSE);
+    }
 }
 
 void CMainFrame::ContinueAfterChoice() {
@@ -146,7 +154,8 @@ void CMainFrame::ContinueAfterChoice() {
     } else if (UninstallRecord.RepairChosen == 0) {
         Post(UM_UNINSTALL);
     } else {
-        LaunchRepair();
+        LogRemovalNote(LaunchRepair() ? L"The repair program was started: nothing was removed."
+                                      : L"The repair program could not be started: nothing was removed.");
         Post(UM_CLOSE);
     }
 }
@@ -167,7 +176,8 @@ void CMainFrame::OnFailure() {
         Post(UM_UNINSTALL);
         return;
     }
-    UninstallRecord.ExitCode = 1;
+    LogRemovalNote(L"The error page was closed with Finish.");
+    UninstallRecord.ExitCode = ExitWizardFailed;
     Post(UM_CLOSE);
 }
 

@@ -30,10 +30,10 @@ void WizardRun::TearDown() {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, UninstallerX11Key, L"Managed");
 }
 
-void WizardRun::StartUninstaller() {
+void WizardRun::StartUninstaller(const std::wstring& arguments) {
     std::wstring error;
     ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
-    ASSERT_TRUE(uninstaller.Start(InstalledUninstaller(), InstallFolderOf(sample)));
+    ASSERT_TRUE(uninstaller.Start(InstalledUninstaller(), InstallFolderOf(sample), arguments));
 }
 
 void WizardRun::PressAndWaitGone(HWND page, int controlId) {

@@ -22,7 +22,7 @@ protected:
 
     // Lays out the sample (after changes the test made to `sample`) and
     // starts its Uninstall.exe with the install folder as current folder.
-    void StartUninstaller();
+    void StartUninstaller(const std::wstring& arguments = L"");
     std::wstring InstalledUninstaller() const { return InstallFolderOf(sample) + L"Uninstall.exe"; }
     // Presses a button and waits until the page has gone.
     void PressAndWaitGone(HWND page, int controlId);

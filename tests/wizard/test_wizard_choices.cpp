@@ -70,7 +70,8 @@ protected:
 
 TEST_F(RepairRoad, NextWithRepairStartsTheRepairProgramQuotedAndEnds) {
     sample.repairProgram = RepairProgram;
-    StartUninstaller();
+    const std::wstring wizardLog = FreshTestFolder(L"RepairRoadLog") + L"\\wizard.log";
+    StartUninstaller(L"/log \"" + wizardLog + L"\"");
     const std::vector<std::wstring> before = SnapshotOf(sample);
     HWND choice = ChooseRepairAndPressNext();
     ASSERT_NE(choice, nullptr);
@@ -82,6 +83,10 @@ TEST_F(RepairRoad, NextWithRepairStartsTheRepairProgramQuotedAndEnds) {
     });
     EXPECT_FALSE(anotherPage);
     ExpectRepairStartedAndNothingRemoved(before);
+    const std::string text = ReadFileBytes(wizardLog);
+    EXPECT_NE(std::string::npos,
+              text.find("\r\nnote: The repair program was started: nothing was removed.\r\nexit code 0: "))
+        << text;
 }
 
 TEST_F(RepairRoad, AMissingRepairProgramIsAskedForAndCanBeChosen) {
@@ -256,6 +261,12 @@ TEST_F(WizardRun, ACloseRequestToTheMainWindowGoesToTheOpenPage) {
 
 class ExitConfirmation : public WizardRun {
 protected:
+    // The wizard with a log, which must say that nothing was removed and why.
+    void StartWithLog() {
+        log = FreshTestFolder(L"ExitConfirmationLog") + L"\\wizard.log";
+        StartUninstaller(L"/log \"" + log + L"\"");
+    }
+
     // Cancel on the page opens page 106 at its template place on the page.
     HWND CancelAndFindConfirmation(HWND page) {
         ProcessDriver::PressButton(page, IDCANCEL);
@@ -290,11 +301,18 @@ protected:
         EXPECT_EQ(SnapshotOf(sample), before);
         EXPECT_TRUE(PathExists(InstalledUninstaller()));
         EXPECT_FALSE(PathExists(L"C:\\QVUninst.bat"));
+        const std::string text = ReadFileBytes(log);
+        EXPECT_EQ(std::string::npos, text.find("\r\nremoved: ")) << text;
+        EXPECT_NE(std::string::npos,
+                  text.find("\r\nnote: The uninstall was cancelled: nothing was changed.\r\nexit code 0: "))
+            << text;
     }
+
+    std::wstring log;
 };
 
 TEST_F(ExitConfirmation, OnTheMaintenancePage) {
-    StartUninstaller();
+    StartWithLog();
     HWND choice = WaitForPage(uninstaller, 101);
     ASSERT_NE(choice, nullptr);
     NoKeepsThePageYesEndsWithNothingChanged(choice);
@@ -303,7 +321,7 @@ TEST_F(ExitConfirmation, OnTheMaintenancePage) {
 TEST_F(ExitConfirmation, OnTheActionRequiredPage) {
     HeldWindows holder;
     ASSERT_TRUE(holder.Open({{L"QVGlyphSmithClass", L"GlyphSmith", true}}));
-    StartUninstaller();
+    StartWithLog();
     HWND choice = WaitForPage(uninstaller, 101);
     ASSERT_NE(choice, nullptr);
     PressAndWaitGone(choice, IDOK);

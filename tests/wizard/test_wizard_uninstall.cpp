@@ -140,7 +140,8 @@ TEST_F(UninstallRoad, WhenPage103CannotBeMadeTheErrorPageOffersTryAgainAndFinish
     ASSERT_TRUE(CopyWithReplacedResource(UninstallExe(), damaged, reinterpret_cast<const wchar_t*>(RT_DIALOG), 103,
                                          UncreatableDialogTemplate()));
     sample.uninstallerSource = damaged;
-    StartUninstaller();
+    const std::wstring log = folder + L"\\wizard.log";
+    StartUninstaller(L"/log \"" + log + L"\"");
     HWND choice = WaitForPage(uninstaller, 101);
     ASSERT_NE(choice, nullptr);
     const std::vector<std::wstring> before = SnapshotOf(sample);
@@ -166,6 +167,12 @@ TEST_F(UninstallRoad, WhenPage103CannotBeMadeTheErrorPageOffersTryAgainAndFinish
     EXPECT_EQ(SnapshotOf(sample), before);
     EXPECT_TRUE(PathExists(InstalledUninstaller()));
     EXPECT_FALSE(PathExists(L"C:\\QVUninst.bat"));
+    // The log's last line explains the wizard's own code in its own words.
+    const std::string text = ReadFileBytes(log);
+    const std::string ending =
+        "\r\nnote: The error page was closed with Finish.\r\nexit code 1: The uninstall did not complete.\r\n";
+    EXPECT_TRUE(text.size() > ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0)
+        << text;
     RemoveTree(folder);
 }
 
