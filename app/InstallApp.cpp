@@ -10,6 +10,7 @@
 #include "framework/WinApp.h"
 #include "removal/RemovalLog.h"
 #include "resources/resource.h"
+#include "support/LibrarySearch.h"
 #include "wizard/MainFrame.h"
 #include "wizard/ScreenResources.h"
 
@@ -35,6 +36,8 @@ void RefuseLogFile() {
 }  // namespace
 
 CInstallApp::CInstallApp() {
+    // Before anything else can load a library.
+    RestrictLibrarySearch();
     CreateScreenResources();
 }
 

@@ -1,5 +1,5 @@
 // File and folder utilities: existence tests, deletions that clear the
-// read-only marks first, folder creation and the per-user work folder.
+// read-only marks first.
 #pragma once
 
 #include <windows.h>
@@ -48,19 +48,3 @@ int DeleteFileAndEmptyFolders(const wchar_t* path);
 // a caller may pass on to the next walk: folders it shares stay held. The
 // current directory it sets is made real by held.ApplyWalkDirectory().
 int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolders& held);
-
-// Creates a folder path that ends with "\", parents first. Non-zero when the
-// folder exists at the end.
-int CreateFolderPath(const wchar_t* folderPath);
-
-// Finds a folder in which the process can create and delete files: local
-// application data + "Quorvex\", else the temporary folder, else roaming
-// application data + "Quorvex\". Zero when none passes the write test.
-// The test creates only a new file, through a handle that deletes it, and
-// refuses a folder that is a link. A folder the search had to make is removed
-// again, since the program keeps no files there: the folder it reports need
-// not exist afterwards.
-int FindWorkFolder(CString& folder);
-
-// The work folder, found at first use (and again while it stays empty).
-CString GetWorkFolder();

@@ -35,7 +35,8 @@ CKernelHandle MatchingShellToken(const TokenFacts& linked) {
     if (!shell || !GetWindowThreadProcessId(shell, &processId) || !processId) return CKernelHandle();
     CKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     CKernelHandle token;
-    if (!process || !OpenProcessToken(process.Get(), TOKEN_QUERY | TOKEN_DUPLICATE, token.Receive())) return CKernelHandle();
+    if (!process || !OpenProcessToken(process.Get(), TOKEN_QUERY | TOKEN_DUPLICATE, token.Receive()))
+        return CKernelHandle();
     const TokenFacts facts = FactsOf(token.Get());
     if (!facts.known || facts.elevated) return CKernelHandle();
     const PSID shellUser = reinterpret_cast<const TOKEN_USER*>(facts.user)->User.Sid;
@@ -48,18 +49,44 @@ CKernelHandle MatchingShellToken(const TokenFacts& linked) {
 
 }  // namespace
 
+BOOL(WINAPI* UserRightsTokenQuery)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) = GetTokenInformation;
+
+namespace {
+
+// Windows before Vista knows no elevation: asked for a token's elevation
+// type, it refuses the information class. Only there may a refusal mean that
+// the process runs with its user's own rights.
+bool SystemKnowsElevation() {
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    version.dwMajorVersion = 6;
+    const DWORDLONG condition = VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    return VerifyVersionInfoW(&version, VER_MAJORVERSION, condition) != 0;
+}
+
+}  // namespace
+
+// Fails closed: the step may act only where the process's elevation type was
+// read and says that it carries its user's own rights (no split token, or the
+// unelevated half of one), or on a system without elevation; an elevated
+// process acts only through its user's unelevated token.
 CUserRightsScope::CUserRightsScope() {
     CKernelHandle own;
-    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-    TOKEN_LINKED_TOKEN linked = {};
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.Receive())) return;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeFull;
     DWORD size = 0;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.Receive()) ||
-        !GetTokenInformation(own.Get(), TokenElevationType, &type, sizeof type, &size) ||
-        type != TokenElevationTypeFull ||
-        !GetTokenInformation(own.Get(), TokenLinkedToken, &linked, sizeof linked, &size)) {
+    if (!UserRightsTokenQuery(own.Get(), TokenElevationType, &type, sizeof type, &size)) {
+        mayAct_ = SystemKnowsElevation() ? 0 : 1;
+        return;
+    }
+    if (type == TokenElevationTypeDefault || type == TokenElevationTypeLimited) {
         mayAct_ = 1;
         return;
     }
+    TOKEN_LINKED_TOKEN linked = {};
+    if (type != TokenElevationTypeFull ||
+        !UserRightsTokenQuery(own.Get(), TokenLinkedToken, &linked, sizeof linked, &size))
+        return;
     const CKernelHandle linkedToken(linked.LinkedToken);
     const TokenFacts linkedFacts = FactsOf(linkedToken.Get());
     if (!linkedFacts.known || linkedFacts.elevated) return;

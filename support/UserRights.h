@@ -13,6 +13,8 @@
 //   access of the thread fails: the step then changes nothing.
 // A process without a linked token (UAC off, a system before Vista) or with
 // an unelevated one already runs with the user's rights and is left alone.
+// Where the token's elevation cannot be read on a system that has elevation,
+// or the elevated token's linked token cannot be had, the step may not act.
 class CUserRightsScope {
 public:
     CUserRightsScope();
@@ -28,3 +30,6 @@ private:
     int mayAct_ = 0;
     bool impersonating_ = false;
 };
+
+// How the scope reads the process token; tests replace it to make a read fail.
+extern BOOL(WINAPI* UserRightsTokenQuery)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);

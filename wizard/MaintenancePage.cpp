@@ -9,6 +9,7 @@
 #include "imaging/PictureControl.h"
 #include "resources/resource.h"
 #include "support/Files.h"
+#include "support/LibrarySearch.h"
 #include "wizard/ExitConfirmPage.h"
 #include "wizard/PageCommon.h"
 #include "wizard/PageLook.h"
@@ -108,13 +109,9 @@ int BrowseForRepairProgram(HWND page, CString& program) {
     // brings the printing libraries along, which every start would pay for.
     using GetOpenFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
     // Loaded by its full path from the system folder, never from the
-    // program's own folder.
-    wchar_t libraryPath[MAX_PATH];
-    const UINT systemLength = GetSystemDirectoryW(libraryPath, MAX_PATH - 16);
-    if (systemLength == 0 || systemLength >= MAX_PATH - 16) return 0;
-    lstrcatW(libraryPath, L"\\comdlg32.dll");
-    // It stays loaded: work the dialog started may still run in it.
-    HMODULE library = LoadLibraryW(libraryPath);
+    // program's own folder. It stays loaded: work the dialog started may
+    // still run in it.
+    HMODULE library = LoadSystemLibrary(L"comdlg32.dll");
     const FARPROC found = library ? GetProcAddress(library, "GetOpenFileNameW") : nullptr;
     const auto getOpenFileName = reinterpret_cast<GetOpenFileNameFunction>(reinterpret_cast<void (*)()>(found));
     if (!getOpenFileName) return 0;

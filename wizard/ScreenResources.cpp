@@ -49,7 +49,6 @@ void CreateScreenResources() {
     }
     ScreenScale = ScreenDpi / 96.0;
     RunVersionProbes();
-    GetWorkFolder();
     const wchar_t* bannerFace = ChooseBannerFace();
     BodyFont = CreatePageFont(-12, 400, L"Segoe UI");
     BoldFont = CreatePageFont(-12, 700, L"Segoe UI");

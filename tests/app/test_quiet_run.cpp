@@ -3,7 +3,7 @@
 // code for every outcome; and the wizard's answer to a command line it does
 // not understand.
 #include <gtest/gtest.h>
-
+#include <shlobj.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -226,7 +226,21 @@ TEST_F(QuietRun, APlanChangesNothingAndNamesWhatTheRunRemoves) {
     LayOut();
     const std::vector<std::wstring> before = EndState();
     const std::wstring plan = std::wstring(Logs) + L"\\plan.txt";
-    const WatchedRun run = Run(L"/PLAN \"" + plan + L"\"");
+    // The folders that the user's own programs choose (the user's application
+    // data and temporary folder) see nothing made, probed or removed.
+    wchar_t localAppData[MAX_PATH] = L"", temp[MAX_PATH + 1] = L"";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, localAppData)));
+    ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+    WatchedRun run;
+    std::vector<std::wstring> userFolderChanges, tempChanges;
+    {
+        FolderWatch userFolder(localAppData), tempFolder(temp);
+        run = Run(L"/PLAN \"" + plan + L"\"");
+        userFolderChanges = userFolder.Changes();
+        tempChanges = tempFolder.Changes();
+    }
+    EXPECT_EQ("", Joined(userFolderChanges));
+    EXPECT_EQ("", Joined(tempChanges));
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_EQ(Joined(before), Joined(EndState()));
     const std::string text = ReadFileBytes(plan);
@@ -243,7 +257,8 @@ TEST_F(QuietRun, APlanChangesNothingAndNamesWhatTheRunRemoves) {
     for (const char* what : {"file \"", "folder \"", "key \"", "value \"", "visual studio \""})
         EXPECT_TRUE(std::any_of(removed.begin(), removed.end(),
                                 [&](const std::string& line) { return line.rfind(what, 0) == 0; }))
-            << what << " in\n" << ReadFileBytes(log);
+            << what << " in\n"
+            << ReadFileBytes(log);
 }
 
 // Without /quiet the wizard says what it refuses, changes nothing and ends

@@ -2,13 +2,12 @@
 // byte for byte, name lookup without regard to case, no file in the work
 // folder, and resources that are no drawings.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -16,7 +15,6 @@
 #include "bench/TestFiles.h"
 #include "imaging/NanoSvg.h"
 #include "imaging/SvgRendering.h"
-#include "support/Files.h"
 #include "support/ScreenScale.h"
 
 namespace {
@@ -56,7 +54,7 @@ int TruncatedDoubleProduct(int length, double scale) {
     int exponent = 0;
     const double fraction = frexp(scale, &exponent);  // scale = fraction * 2^exponent
     const uint64_t mantissa = static_cast<uint64_t>(ldexp(fraction, 53));
-    exponent -= 53;                                  // scale = mantissa * 2^exponent
+    exponent -= 53;  // scale = mantissa * 2^exponent
     uint64_t product = static_cast<uint64_t>(length < 0 ? -length : length) * mantissa;
     int bits = 0;
     while (bits < 64 && (product >> bits) != 0) ++bits;
@@ -83,7 +81,7 @@ TEST_F(SvgRenderingTest, EveryScaleFrom96To480DpiGivesTheTruncatedDoubleProduct)
     const struct {
         int dpi, length, expected;
     } known[] = {
-        {128, 15, 20}, {128, 60, 80},  {104, 60, 65},  {152, 60, 95},  {176, 60, 110},
+        {128, 15, 20},  {128, 60, 80},  {104, 60, 65},  {152, 60, 95},  {176, 60, 110},
         {208, 60, 130}, {232, 60, 145}, {256, 60, 160}, {280, 60, 175}, {120, 58, 72},
     };
     const double savedScale = ScreenScale;
@@ -126,9 +124,8 @@ TEST_F(SvgRenderingTest, EveryDrawingRendersToAFixedBlockOfItsSize) {
         const wchar_t* name;
         int width, height;  // at 120 dpi
     } drawings[] = {
-        {L"UP", 30, 30},        {L"OK", 30, 30},       {L"ERR", 30, 30},      {L"OK_LARGE", 60, 60},
-        {L"ERR_LARGE", 60, 60}, {L"QUESTION", 60, 60}, {L"WARN", 60, 60},     {L"ICON", 60, 60},
-        {L"QUORVEX", 156, 40},
+        {L"UP", 30, 30},       {L"OK", 30, 30},   {L"ERR", 30, 30},  {L"OK_LARGE", 60, 60}, {L"ERR_LARGE", 60, 60},
+        {L"QUESTION", 60, 60}, {L"WARN", 60, 60}, {L"ICON", 60, 60}, {L"QUORVEX", 156, 40},
     };
     for (const auto& d : drawings) {
         HGLOBAL block = RenderSvgResource(d.name, 1.25);
@@ -224,14 +221,16 @@ TEST_F(SvgRenderingTest, NamesAreFoundInAnyCase) {
     GlobalFree(upper);
 }
 
-// Drawings are parsed from memory: rendering makes no file in the work
-// folder, not even for a moment, and leaves the entries under the names its
-// temporary files once had alone: another drawing (a 10 x 10 square that must
-// not show up) and a read-only sentinel.
+// Drawings are parsed from memory: rendering makes no file in the temporary
+// folder, not even for a moment, and leaves the entries under the names that
+// temporary drawing files would take alone: another drawing (a 10 x 10 square
+// that must not show up) and a read-only sentinel.
 TEST_F(SvgRenderingTest, RenderingMakesNoFileAndLeavesPlantedFilesAlone) {
-    std::wstring folder = GetWorkFolder().GetString();
-    ASSERT_FALSE(folder.empty());
-    folder.pop_back();  // the trailing "\"
+    wchar_t temp[MAX_PATH + 1] = L"";
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::wstring folder = temp;
+    if (folder.back() == L'\\') folder.pop_back();
     const bool madeFolder = !qvtest::IsFolder(folder);
     ASSERT_TRUE(qvtest::MakeFolders(folder));
     const struct {

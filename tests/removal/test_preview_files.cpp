@@ -8,6 +8,7 @@
 #include "bench/TestFiles.h"
 #include "removal/FileRemoval.h"
 #include "support/HeldFolders.h"
+#include "support/UserRights.h"
 #include "tools/sample_install/SampleInstallation.h"
 
 using namespace qvtest;
@@ -265,6 +266,54 @@ TEST_F(PreviewFilesTest, TheStepRunsWithTheUsersUnelevatedTokenAndRevertsAfterwa
     EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &after));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NO_TOKEN), GetLastError()) << "the thread is back to the process's token";
     if (after) CloseHandle(after);
+}
+
+// The step acts only where the process token's elevation was read: a read
+// that fails on a system with elevation leaves the preview folder as it is.
+// The reads are made to fail or to answer differently through the scope's
+// token query.
+enum class TokenAnswer { FailElevationType, FailLinkedToken, DefaultType, LimitedType };
+TokenAnswer PlannedAnswer;
+
+BOOL WINAPI AnswerTokenQuery(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size, PDWORD returned) {
+    if (kind == TokenElevationType && PlannedAnswer == TokenAnswer::FailElevationType) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (kind == TokenLinkedToken && PlannedAnswer == TokenAnswer::FailLinkedToken) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (kind == TokenElevationType && PlannedAnswer != TokenAnswer::FailLinkedToken) {
+        *static_cast<TOKEN_ELEVATION_TYPE*>(data) =
+            PlannedAnswer == TokenAnswer::DefaultType ? TokenElevationTypeDefault : TokenElevationTypeLimited;
+        return TRUE;
+    }
+    return GetTokenInformation(token, kind, data, size, returned);
+}
+
+TEST_F(PreviewFilesTest, TheStepActsOnlyWhereTheTokensElevationWasRead) {
+    const struct {
+        TokenAnswer answer;
+        const char* name;
+        bool removed;
+    } cases[] = {
+        {TokenAnswer::FailElevationType, "elevation type unreadable", false},
+        {TokenAnswer::FailLinkedToken, "linked token unreadable", false},
+        {TokenAnswer::DefaultType, "no split token", true},
+        {TokenAnswer::LimitedType, "the unelevated token", true},
+    };
+    const std::wstring preview = root_ + L"\\Temporary Preview Files";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write(preview + L"\\K\\a.png");
+        PlannedAnswer = c.answer;
+        UserRightsTokenQuery = AnswerTokenQuery;
+        Run(preview);
+        UserRightsTokenQuery = GetTokenInformation;
+        EXPECT_EQ(!c.removed, PathExists(preview + L"\\K\\a.png"));
+        RemoveTree(preview);
+    }
 }
 
 TEST_F(PreviewFilesTest, PreviewFolderBelowTheDriveRootLeavesTheCurrentFolder) {
