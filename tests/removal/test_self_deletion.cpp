@@ -1,13 +1,17 @@
 // Self-deletion end to end: a program that calls StartSelfDeletion and ends
-// is copied to a folder on drive C: as Uninstall.exe; Wine's cmd runs the
-// batch "\QVUninst.bat", which removes the program, its emptied folder and
-// itself.
+// is copied to a folder on drive C: as Uninstall.exe; the system's cmd.exe
+// runs the batch "C:\QVUninst.bat", which removes the program, its emptied
+// folder and itself.
 #include <windows.h>
 #include <sddl.h>
+#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 
 #include "bench/Driver.h"
 #include "bench/TestFiles.h"
@@ -44,11 +48,13 @@ protected:
         // The batch may still be looping if a check failed: give it the
         // chance to end before its file and folder are taken away.
         WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs);
+        RemoveLink(Batch);
         RemoveTree(Batch);
         RemoveTree(base_);
     }
     // Starts the program with its current directory on C: and waits until
-    // StartSelfDeletion has returned in it.
+    // StartSelfDeletion has returned in it. The program holds its own file
+    // until released, so the batch repeats until then.
     void StartAndHold() {
         ASSERT_TRUE(program_.Start(exe_, base_, L"QvTestSelfDeletionStarted QvTestSelfDeletionRelease"));
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started_, 30000));
@@ -58,6 +64,20 @@ protected:
         DWORD exitCode = 1;
         ASSERT_TRUE(program_.WaitForExit(exitCode));
         EXPECT_EQ(0u, exitCode);
+    }
+    // A copy of the program in a folder of its own below the test folder,
+    // run to its end without holding anything.
+    std::wstring CopyProgramTo(const std::wstring& name) {
+        const std::wstring exe = base_ + L"\\" + name + L"\\Uninstall.exe";
+        EXPECT_TRUE(MakeFolders(ParentOf(exe)));
+        EXPECT_TRUE(CopyFileW(BuiltProgram(L"helpers\\SelfDeleter.exe").c_str(), exe.c_str(), FALSE));
+        return exe;
+    }
+    void RunToItsEnd(const std::wstring& exe) {
+        ProcessDriver program;
+        ASSERT_TRUE(program.Start(exe, base_));
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program.WaitForExit(exitCode));
     }
 
     std::wstring base_, folder_, exe_;
@@ -77,7 +97,7 @@ std::string ExpectedBatch(const std::string& exe, const std::string& folder) {
            "rmdir \"" +
            folder +
            "\"\r\n"
-           "del \"\\QVUninst.bat\"\r\n";
+           "del \"C:\\QVUninst.bat\"\r\n";
 }
 
 // The mandatory label entries of the SACL, written as SDDL writes them.
@@ -162,6 +182,101 @@ bool KeepsDescriptors(const std::wstring& folder) {
     return FileSecurityText(probe).find(given) != std::wstring::npos;
 }
 
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? folder : L"?";
+}
+
+// What a running process was started with, read back from it: its image
+// and, from the parameters block in its PEB, its command line and current
+// directory.
+struct StartedProcess {
+    std::wstring image, commandLine, currentDirectory;
+};
+
+// The parameters block as far as needed (winternl.h hides the fields).
+struct ProcessParameters {
+    BYTE header[16];
+    PVOID console[5];  // console handle and flags, the three standard handles
+    UNICODE_STRING currentDirectory;
+    HANDLE currentDirectoryHandle;
+    UNICODE_STRING dllPath, imagePathName, commandLine;
+};
+
+std::wstring ReadRemoteText(HANDLE process, const UNICODE_STRING& text) {
+    std::wstring result(text.Length / sizeof(wchar_t), L'\0');
+    SIZE_T read = 0;
+    if (result.empty() || !ReadProcessMemory(process, text.Buffer, &result[0], text.Length, &read) ||
+        read != text.Length)
+        return L"?";
+    return result;
+}
+
+StartedProcess ReadStartOf(DWORD processId) {
+    StartedProcess started;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return started;
+    wchar_t image[MAX_PATH];
+    DWORD imageChars = MAX_PATH;
+    if (QueryFullProcessImageNameW(process, 0, image, &imageChars)) started.image = image;
+    using QueryFunction = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    PVOID parametersAddress = nullptr;
+    ProcessParameters parameters = {};
+    SIZE_T read = 0;
+    if (query && query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) >= 0 &&
+        ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + offsetof(PEB, ProcessParameters),
+                          &parametersAddress, sizeof(parametersAddress), &read) &&
+        ReadProcessMemory(process, parametersAddress, &parameters, sizeof(parameters), &read)) {
+        started.commandLine = ReadRemoteText(process, parameters.commandLine);
+        started.currentDirectory = ReadRemoteText(process, parameters.currentDirectory);
+    }
+    CloseHandle(process);
+    return started;
+}
+
+// The id of a running cmd.exe that the process started; zero when none.
+DWORD InterpreterStartedBy(DWORD parentId) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD found = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parentId && _wcsicmp(entry.szExeFile, L"cmd.exe") == 0)
+            found = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return found;
+}
+
+// Whether two paths name the same file or folder, by file id. The image of
+// a 32-bit cmd.exe is reported in the WoW64 folder, where the system folder's
+// path leads a 32-bit process too; a current directory may end in "\\".
+bool IsSameFile(const std::wstring& one, const std::wstring& other) {
+    BY_HANDLE_FILE_INFORMATION information[2] = {};
+    const std::wstring* paths[2] = {&one, &other};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file =
+            CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        const BOOL read = GetFileInformationByHandle(file, &information[i]);
+        CloseHandle(file);
+        if (!read) return false;
+    }
+    return information[0].dwVolumeSerialNumber == information[1].dwVolumeSerialNumber &&
+           information[0].nFileIndexHigh == information[1].nFileIndexHigh &&
+           information[0].nFileIndexLow == information[1].nFileIndexLow;
+}
+
+bool HasAttribute(const std::wstring& path, DWORD attribute) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & attribute) != 0;
+}
+
 // Only administrators can change the batch: the user who runs the
 // uninstaller is neither its owner nor in its DACL (an unelevated program
 // of the same user carries the same user SID), and the label keeps out
@@ -210,6 +325,93 @@ TEST_F(SelfDeletionTest, WritesTheBatchWithItsOwnSecurityAndRemovesEverything) {
     EXPECT_TRUE(IsFolder(base_ + L"\\Apps")) << "only the program's own folder goes";
 }
 
+// The batch runs in the system's cmd.exe, started by full path with /d (no
+// AutoRun commands) on the batch's absolute path, in the system folder:
+// read back from the running interpreter. A cmd.exe planted where COMSPEC
+// and PATH point is not the one started. (Wine's cmd never runs AutoRun, so
+// the /d is what shows here.)
+TEST_F(SelfDeletionTest, StartsTheSystemInterpreterWithoutAutoRun) {
+    const std::wstring planted = base_ + L"\\cmd.exe";
+    ASSERT_TRUE(CopyFileW(BuiltProgram(L"helpers\\FileHolder.exe").c_str(), planted.c_str(), FALSE));
+    // The test's own environment, which the program inherits, for its start only.
+    std::wstring saved[2];
+    const wchar_t* names[2] = {L"COMSPEC", L"PATH"};
+    for (int i = 0; i < 2; ++i) {
+        saved[i].resize(32768);
+        saved[i].resize(GetEnvironmentVariableW(names[i], &saved[i][0], 32768));
+    }
+    SetEnvironmentVariableW(L"COMSPEC", planted.c_str());
+    SetEnvironmentVariableW(L"PATH", (base_ + L";" + saved[1]).c_str());
+    StartAndHold();
+    for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], saved[i].empty() ? nullptr : saved[i].c_str());
+
+    DWORD interpreter = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (interpreter = InterpreterStartedBy(program_.ProcessId())) != 0; }))
+        << "no cmd.exe started by the program";
+    const StartedProcess started = ReadStartOf(interpreter);
+    const std::wstring cmd = SystemFolder() + L"\\cmd.exe";
+    EXPECT_TRUE(IsSameFile(cmd, started.image)) << Narrow(started.image);
+    EXPECT_EQ(L"\"" + cmd + L"\" /d /c \"C:\\QVUninst.bat\"", started.commandLine);
+    EXPECT_TRUE(IsSameFile(SystemFolder(), started.currentDirectory)) << Narrow(started.currentDirectory);
+    ReleaseAndWaitForExit();
+    EXPECT_TRUE(WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs));
+}
+
+// An entry that anyone may have put at the batch's name is replaced only
+// when it is a plain file, deleted through a handle that does not follow a
+// link. A folder or a folder link stays and there is no batch. The
+// read-only attribute of a file with a second name (a hard link to a
+// protected file) is left alone, and then there is no batch either.
+TEST_F(SelfDeletionTest, ReplacesOnlyAPlainFileAtTheBatchName) {
+    const std::wstring other = base_ + L"\\Protected.txt";
+    const std::wstring target = base_ + L"\\Target";
+    const std::string otherBytes = "a protected file\r\n";
+    const struct {
+        const char* why;
+        std::function<bool()> plant;
+        bool replaced;
+        DWORD otherAttributes;  // of `other` at the end, when it is planted
+    } cases[] = {
+        {"hard link to a read-only file",
+         [&] {
+             return WriteFileBytes(other, otherBytes) && SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY) &&
+                    CreateHardLinkW(Batch.c_str(), other.c_str(), nullptr);
+         },
+         false, FILE_ATTRIBUTE_READONLY},
+        {"hard link to a writable file",
+         [&] { return WriteFileBytes(other, otherBytes) && CreateHardLinkW(Batch.c_str(), other.c_str(), nullptr); },
+         true, 0},
+        {"folder", [&] { return CreateDirectoryW(Batch.c_str(), nullptr) != FALSE; }, false, 0},
+        {"link to an empty folder", [&] { return MakeFolders(target) && PlantLink(Batch, target); }, false, 0},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::wstring exe = CopyProgramTo(L"Case" + std::to_wstring(++index));
+        ASSERT_TRUE(c.plant());
+        const FileState planted = StateOf(Batch);
+        const DWORD plantedAttributes = GetFileAttributesW(Batch.c_str());
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, plantedAttributes);
+        RunToItsEnd(exe);
+        if (c.replaced) {
+            EXPECT_TRUE(WaitUntil([&] { return !PathExists(exe); }, GoneWaitMs)) << "no batch ran";
+            EXPECT_TRUE(WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs));
+        } else {
+            EXPECT_EQ(plantedAttributes, GetFileAttributesW(Batch.c_str())) << "the entry was replaced";
+            EXPECT_TRUE(planted == StateOf(Batch));
+            EXPECT_TRUE(PathExists(exe));
+        }
+        if (PathExists(other)) {
+            EXPECT_EQ(otherBytes, ReadFileBytes(other));
+            EXPECT_EQ(c.otherAttributes, GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY);
+        }
+        RemoveLink(Batch);
+        RemoveTree(Batch);
+        RemoveTree(other);
+    }
+    EXPECT_TRUE(IsFolder(target)) << "the linked folder went";
+}
+
 TEST_F(SelfDeletionTest, FolderWithAUsersDocumentStays) {
     const std::wstring document = folder_ + L"\\My Logo.qvg";
     const std::string bytes = "user's own document\r\n\x01\x02\xfe";
@@ -237,34 +439,49 @@ TEST_F(SelfDeletionTest, PathsTheBatchCannotNameExactlyGetNoBatch) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        const std::wstring folder = base_ + L"\\" + c.folder;
-        const std::wstring exe = folder + L"\\Uninstall.exe";
-        ASSERT_TRUE(MakeFolders(folder));
-        ASSERT_TRUE(CopyFileW(BuiltProgram(L"helpers\\SelfDeleter.exe").c_str(), exe.c_str(), FALSE));
+        const std::wstring exe = CopyProgramTo(c.folder);
         std::wstring sentinel;
         if (c.lookAlike) {
             sentinel = base_ + L"\\" + c.lookAlike + L"\\Uninstall.exe";
             ASSERT_TRUE(MakeFolders(base_ + L"\\" + c.lookAlike));
             ASSERT_TRUE(WriteFileBytes(sentinel, "another program"));
         }
-        ProcessDriver program;
-        ASSERT_TRUE(program.Start(exe, base_));
-        DWORD exitCode = 1;
-        ASSERT_TRUE(program.WaitForExit(exitCode));
+        RunToItsEnd(exe);
         EXPECT_FALSE(PathExists(Batch));
         EXPECT_TRUE(PathExists(exe));
         if (c.lookAlike) EXPECT_EQ(ReadFileBytes(sentinel), "another program");
     }
 }
 
-TEST_F(SelfDeletionTest, ReadOnlyProgramIsDeletedToo) {
-    // "del" refuses a read-only file; the batch would repeat for ever.
-    ASSERT_TRUE(SetFileAttributesW(exe_.c_str(), FILE_ATTRIBUTE_READONLY));
-    StartAndHold();
-    ReleaseAndWaitForExit();
-    EXPECT_TRUE(WaitUntil([this] { return !PathExists(exe_); }, GoneWaitMs));
-    EXPECT_TRUE(WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs));
-    EXPECT_FALSE(PathExists(folder_));
+// "del" refuses a read-only file, and the batch would repeat for ever: the
+// program's read-only attribute is cleared, through a handle, when the
+// program's name is its file's one link. A second name (a hard link to a
+// protected file) keeps the attribute, and there is then no batch.
+TEST_F(SelfDeletionTest, ReadOnlyProgramIsDeletedWhenItsFileHasNoOtherName) {
+    const std::wstring other = base_ + L"\\Protected.exe";
+    const struct {
+        const char* why;
+        bool secondName;
+    } cases[] = {{"one name", false}, {"a second name", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::wstring exe = CopyProgramTo(c.secondName ? L"Linked" : L"Single");
+        if (c.secondName) {
+            ASSERT_TRUE(MoveFileW(exe.c_str(), other.c_str()));
+            ASSERT_TRUE(CreateHardLinkW(exe.c_str(), other.c_str(), nullptr));
+        }
+        ASSERT_TRUE(SetFileAttributesW(exe.c_str(), FILE_ATTRIBUTE_READONLY));
+        RunToItsEnd(exe);
+        if (c.secondName) {
+            EXPECT_TRUE(HasAttribute(other, FILE_ATTRIBUTE_READONLY)) << "the protected file lost its attribute";
+            EXPECT_TRUE(PathExists(exe));
+            EXPECT_FALSE(PathExists(Batch));
+        } else {
+            EXPECT_TRUE(WaitUntil([&] { return !PathExists(exe); }, GoneWaitMs));
+            EXPECT_TRUE(WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs));
+            EXPECT_FALSE(PathExists(ParentOf(exe)));
+        }
+    }
 }
 
 }  // namespace
