@@ -2,39 +2,89 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "removal/BatchSecurity.h"
+#include "support/FileEntry.h"
 #include "support/Handles.h"
 
 namespace {
 
-const char BatchPath[] = "\\QVUninst.bat";
+// "?" is the drive letter of the Windows folder.
+const wchar_t BatchPathPattern[] = L"?:\\QVUninst.bat";
+constexpr int BatchPathChars = sizeof(BatchPathPattern) / sizeof(wchar_t);
 const char BatchFormat[] =
     ":Repeat\r\n"
     "del \"%s\"\r\n"
     "if exist \"%s\" goto Repeat\r\n"
     "rmdir \"%s\"\r\n"
     "del \"%s\"\r\n";
+const wchar_t InterpreterName[] = L"\\cmd.exe";
 constexpr int ModulePathChars = 260;
 constexpr int BatchTextBytes = 1000;
+// The attributes that stop "del" (it skips hidden and system files and
+// refuses read-only ones); the batch would then repeat for ever.
+constexpr DWORD StopsDel = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-HANDLE CreateNewBatchFile(SECURITY_ATTRIBUTES* security) {
-    return CreateFileA(BatchPath, GENERIC_WRITE, 0, security, CREATE_NEW,
+// The batch goes to the root of the drive that holds the Windows folder, a
+// fixed absolute path: neither the current directory nor its drive decides
+// where an elevated batch is written and which file is run. Its path in both
+// forms (the ANSI form is the same characters: a letter and ASCII).
+bool GetBatchPath(wchar_t* widePath, char* ansiPath) {
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (length < 3 || length >= MAX_PATH || windows[1] != L':' || windows[2] != L'\\') return false;
+    const wchar_t drive = windows[0];
+    if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
+    for (int i = 0; i < BatchPathChars; ++i) {
+        widePath[i] = i == 0 ? drive : BatchPathPattern[i];
+        ansiPath[i] = static_cast<char>(widePath[i]);
+    }
+    return true;
+}
+
+// The command interpreter in the system folder, named by its full path.
+// Neither PATH nor COMSPEC is consulted: both belong to the user, and the
+// interpreter runs with the uninstaller's administrator rights.
+bool GetInterpreterPath(wchar_t* systemFolder, wchar_t* interpreter, int capacity) {
+    const UINT length = GetSystemDirectoryW(systemFolder, capacity);
+    if (length == 0 || static_cast<int>(length + sizeof(InterpreterName) / sizeof(wchar_t)) > capacity) return false;
+    lstrcpyW(interpreter, systemFolder);
+    lstrcatW(interpreter, InterpreterName);
+    return true;
+}
+
+// Frees the batch's name for a new file. Anyone may have put an entry
+// there: it is opened as itself and deleted through that handle only when
+// it is a plain file; a folder or a link stays, and there is then no batch.
+// Its read-only attribute, which stops the deletion, is cleared only when
+// this name is the file's one link: attributes belong to the file, and a
+// hard link to a protected file must leave that file as it is.
+bool FreeBatchPath(const wchar_t* path) {
+    CFileHandle entry(OpenEntryItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!entry || !GetFileInformationByHandle(entry.Get(), &information) || !IsPlainFileEntry(information))
+        return false;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
+        (information.nNumberOfLinks != 1 || !SetEntryAttributes(entry.Get(), FILE_ATTRIBUTE_NORMAL)))
+        return false;
+    return MarkEntryForDeletion(entry.Get()) != 0;
+}
+
+HANDLE CreateNewBatchFile(const wchar_t* path, SECURITY_ATTRIBUTES* security) {
+    return CreateFileW(path, GENERIC_WRITE | DELETE, 0, security, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-// Creates the batch file with the security above. A file of that name that
-// is already there is replaced by a new one: overwriting it in place would
-// keep its old security and owner.
-HANDLE CreateBatchFile() {
+// Creates the batch file with the security above. An entry of that name is
+// replaced by a new file: overwriting it in place would keep its old
+// security and owner.
+HANDLE CreateBatchFile(const wchar_t* path) {
     CBatchSecurity security;
     if (!security.Build()) return INVALID_HANDLE_VALUE;
-    HANDLE file = CreateNewBatchFile(security.Attributes());
+    HANDLE file = CreateNewBatchFile(path, security.Attributes());
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
-    SetFileAttributesA(BatchPath, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(BatchPath)) return INVALID_HANDLE_VALUE;
-    return CreateNewBatchFile(security.Attributes());
+    if (!FreeBatchPath(path)) return INVALID_HANDLE_VALUE;
+    return CreateNewBatchFile(path, security.Attributes());
 }
 
 // The batch quotes the paths, but the command interpreter still expands "%"
@@ -46,32 +96,51 @@ bool IsSafeInBatch(const char* path) {
     return true;
 }
 
-// The program's own path in the ANSI code page, exactly or not at all. The
-// ANSI form that Windows hands out maps characters outside the code page to
-// look-alikes ("best fit": U+FF02 becomes '"', "o" with a macron becomes
-// "o"), which would have "del" target another file.
-bool GetExactAnsiModulePath(char* path, int capacity) {
-    wchar_t widePath[ModulePathChars];
-    const DWORD length = GetModuleFileNameW(nullptr, widePath, ModulePathChars);
-    if (length == 0 || length >= ModulePathChars) return false;
+// The program's own path, and its form in the ANSI code page exactly or
+// not at all. The ANSI form that Windows hands out maps characters outside
+// the code page to look-alikes ("best fit": U+FF02 becomes '"', "o" with a
+// macron becomes "o"), which would have "del" target another file.
+bool GetExactModulePath(wchar_t* widePath, char* ansiPath, int capacity) {
+    const DWORD length = GetModuleFileNameW(nullptr, widePath, capacity);
+    if (length == 0 || length >= static_cast<DWORD>(capacity)) return false;
     BOOL inexact = FALSE;
-    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, widePath, -1, path, capacity, nullptr,
-                                          &inexact);
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, widePath, -1, ansiPath, capacity, nullptr, &inexact);
     return bytes > 0 && !inexact;
+}
+
+// Clears the attributes that would stop "del" on the program, through a
+// handle to the file itself and only when this name is its one link (a
+// hard link to a protected file must leave that file's attributes alone).
+// False when such attributes stay: the batch would never end.
+bool LetDelRemove(const wchar_t* path) {
+    CFileHandle file(OpenEntryItself(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!file || !GetFileInformationByHandle(file.Get(), &information)) return false;
+    if ((information.dwFileAttributes & StopsDel) == 0) return true;
+    return IsPlainFileEntry(information) && information.nNumberOfLinks == 1 &&
+           SetEntryAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Writes the whole text; false when any of it is missing.
+bool WriteAll(HANDLE file, const char* text, int length) {
+    DWORD written = 0;
+    return WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr) &&
+           written == static_cast<DWORD>(length);
 }
 
 }  // namespace
 
 int StartSelfDeletion() {
-    CFileHandle batch(CreateBatchFile());
-    if (!batch) return 0;
+    wchar_t batchPath[BatchPathChars];
+    char ansiBatchPath[BatchPathChars];
+    wchar_t systemFolder[MAX_PATH];
+    wchar_t interpreter[MAX_PATH];
+    if (!GetBatchPath(batchPath, ansiBatchPath) || !GetInterpreterPath(systemFolder, interpreter, MAX_PATH)) return 0;
 
+    wchar_t widePath[ModulePathChars];
     char exePath[ModulePathChars];
-    if (!GetExactAnsiModulePath(exePath, ModulePathChars) || !IsSafeInBatch(exePath)) {
-        batch.Reset();
-        DeleteFileA(BatchPath);
-        return 0;
-    }
+    if (!GetExactModulePath(widePath, exePath, ModulePathChars) || !IsSafeInBatch(exePath)) return 0;
     char exeFolder[ModulePathChars];
     lstrcpynA(exeFolder, exePath, ModulePathChars);
     // Walked by characters: in a double-byte code page the second byte of a
@@ -82,25 +151,35 @@ int StartSelfDeletion() {
     if (lastSlash) *lastSlash = '\0';
 
     char text[BatchTextBytes + 24];  // wsprintfA writes at most 1024 characters
-    const int textLength = wsprintfA(text, BatchFormat, exePath, exePath, exeFolder, BatchPath);
-    DWORD written = 0;
-    WriteFile(batch.Get(), text, static_cast<DWORD>(textLength), &written, nullptr);
-    batch.Reset();
+    const int textLength = wsprintfA(text, BatchFormat, exePath, exePath, exeFolder, ansiBatchPath);
 
-    // "del" cannot delete a read-only file, and the batch would then repeat
-    // forever.
-    SetFileAttributesA(exePath, FILE_ATTRIBUTE_NORMAL);
+    // The batch is kept open (unshared) until its interpreter has been
+    // made, so that a failure on the way deletes it through this handle.
+    CFileHandle batch(CreateBatchFile(batchPath));
+    if (!batch) return 0;
+    if (!WriteAll(batch.Get(), text, textLength) || !LetDelRemove(widePath)) {
+        MarkEntryForDeletion(batch.Get());
+        return 0;
+    }
 
-    STARTUPINFOA startup = {};
+    // "cmd.exe" is named as the program to run too, so that Windows does
+    // not search for it, and /d keeps the interpreter from first running the
+    // AutoRun commands under HKCU (and HKLM) "Software\Microsoft\Command
+    // Processor", which an unelevated program of the same user can set. A
+    // batch started by its own name gets an interpreter without /d.
+    wchar_t commandLine[MAX_PATH + 40];
+    wsprintfW(commandLine, L"\"%s\" /d /c \"%s\"", interpreter, batchPath);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started = {};
-    char commandLine[sizeof(BatchPath)];
-    lstrcpynA(commandLine, BatchPath, sizeof(commandLine));
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr,
-                        "\\", &startup, &started))
+    if (!CreateProcessW(interpreter, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS,
+                        nullptr, systemFolder, &startup, &started)) {
+        MarkEntryForDeletion(batch.Get());
         return 0;
+    }
+    batch.Reset();
     CKernelHandle process(started.hProcess);
     CKernelHandle thread(started.hThread);
 

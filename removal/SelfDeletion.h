@@ -1,5 +1,6 @@
 // Deleting the uninstaller and its emptied folder after the process ends,
-// through a batch file in the root of the current drive.
+// through a batch file in the root of the drive that holds the Windows
+// folder ("C:\QVUninst.bat"), run by the system's command interpreter.
 #pragma once
 
 // Non-zero when the batch was written and started; zero when the program

@@ -435,7 +435,9 @@ int wmain(int argc, wchar_t** argv) {
                         hostile::Describe(MutationsOf(options, index)).c_str());
         return 0;
     }
-    // The uninstaller's batch goes to the root of the current drive: C:.
+    // The uninstaller runs with its current directory on C:, as everywhere
+    // under Wine (drive Z: is the Linux root); its batch goes to C:\ anyway,
+    // the root of the Windows folder's drive.
     SetCurrentDirectoryW(L"C:\\");
     SetRegString(HKEY_CURRENT_USER, UninstallerX11Key, L"Managed", L"N");
 
