@@ -1,7 +1,9 @@
 // HostileRun.exe: takes the real Uninstall.exe through complete uninstalls of
 // a sample installation whose settings file and registry values have been
-// replaced by hostile ones, and checks that it neither crashes nor hangs and
-// leaves everything outside the product's own files and keys as it was.
+// replaced by hostile ones, or beside which hostile things were planted, and
+// checks that it neither crashes nor hangs, deletes itself when it reached
+// its success page, and leaves everything outside the product's own files
+// and keys as it was.
 // Used by tools/hostile-run, once per build under its own Wine.
 //   HostileRun.exe [--seed N] [--cases N] [--first K] [--uninstaller PATH] [--verbose]
 //                  [--mutation INPUT:LABEL]... [--list]
