@@ -1,7 +1,9 @@
 // HostileRun.exe: takes the real Uninstall.exe through complete uninstalls of
 // a sample installation whose settings file and registry values have been
-// replaced by hostile ones, and checks that it neither crashes nor hangs and
-// leaves everything outside the product's own files and keys as it was.
+// replaced by hostile ones, or beside which hostile things were planted, and
+// checks that it neither crashes nor hangs, deletes itself when it reached
+// its success page, and leaves everything outside the product's own files
+// and keys as it was.
 // Used by tools/hostile-run, once per build under its own Wine.
 //   HostileRun.exe [--seed N] [--cases N] [--first K] [--uninstaller PATH] [--verbose]
 //                  [--mutation INPUT:LABEL]... [--list]
@@ -29,6 +31,7 @@
 #include "bench/TestRegistry.h"
 #include "tools/hostile_run/Mutations.h"
 #include "tools/hostile_run/OutsideState.h"
+#include "tools/hostile_run/Planted.h"
 #include "tools/sample_install/SampleInstallation.h"
 #include "wizard/PageDriver.h"
 
@@ -100,6 +103,7 @@ Places PlacesOf(const SampleInstallation& sample) {
 // --- step 1: the sample installation and the sentinels around it ------------
 
 void RemoveEverything(CaseState& state) {
+    hostile::RemovePlanted(state.places);
     for (const auto& link : state.links) RemoveLink(link.first);
     state.links.clear();
     RemoveSampleInstallation(state.sample);
@@ -129,8 +133,9 @@ bool LayOut(CaseState& state, const Options& options, CaseResult& result) {
 
 // --- step 2: the hostile inputs, then the record of the outside --------------
 
-// The record is made after the links are planted: they lie outside the
-// product's folders too (one in the preview folder's parent) and must stay.
+// The record is made after the links and the Planted mutations are planted:
+// they lie outside the product's folders too (one in the preview folder's
+// parent) and must stay.
 bool Mutate(CaseState& state, const std::vector<hostile::Mutation>& mutations, CaseResult& result) {
     std::wstring error;
     if (!hostile::ApplyMutations(mutations, state.places, &error)) {
@@ -143,6 +148,10 @@ bool Mutate(CaseState& state, const std::vector<hostile::Mutation>& mutations, C
             return false;
         }
         state.links.push_back(link);
+    }
+    if (!hostile::PlantAll(mutations, state.places, state.sentinels, &error)) {
+        Fail(result, "setup: " + Narrow(error));
+        return false;
     }
     state.before = hostile::OutsideSnapshot(state.places);
     return true;
@@ -324,6 +333,7 @@ void CheckPlanAgainstLog(CaseResult& result) {
 void CheckOutside(const CaseState& state, CaseResult& result) {
     for (const std::wstring& path : DamagedSentinels(state.sentinels))
         Fail(result, "sentinel touched: " + Narrow(path));
+    if (PathExists(hostile::AutoRunMarker)) Fail(result, "the command interpreter ran the planted AutoRun command");
     const std::vector<std::wstring> after = hostile::OutsideSnapshot(state.places);
     const std::vector<std::wstring> changes = hostile::SnapshotDifferences(state.before, after);
     if (changes.empty()) return;
@@ -353,12 +363,17 @@ CaseResult RunCase(const Options& options, unsigned index) {
         DeleteFileW(PlanFile);
         DeleteFileW(LogFile);
         const std::vector<std::wstring> product = ListTree(state.places.install);
+        // A Planted mutation may have put another file at the batch's name.
+        const FileState batch = StateOf(BatchFile);
         Drive(state, result, L"/plan " + std::wstring(PlanFile));
         if (ListTree(state.places.install) != product) Fail(result, "the plan changed the product's files");
-        if (PathExists(BatchFile)) Fail(result, "the plan wrote a self-deletion batch");
+        if (!(StateOf(BatchFile) == batch)) Fail(result, "the plan wrote a self-deletion batch");
         CheckOutside(state, result);
-        if (Drive(state, result, L"/log " + std::wstring(LogFile)) || PathExists(BatchFile))
-            WaitForSelfDeletion(result);
+        const bool closed = Drive(state, result, L"/log " + std::wstring(LogFile));
+        if (closed || !(StateOf(BatchFile) == batch)) WaitForSelfDeletion(result);
+        // Closed at the success page, it has started its self-deletion.
+        if (closed && PathExists(InstallFolderOf(state.sample) + L"Uninstall.exe"))
+            Fail(result, "the uninstaller did not delete itself");
         CheckOutside(state, result);
         CheckPlanAgainstLog(result);
     }
@@ -441,7 +456,8 @@ int wmain(int argc, wchar_t** argv) {
     SetCurrentDirectoryW(L"C:\\");
     SetRegString(HKEY_CURRENT_USER, UninstallerX11Key, L"Managed", L"N");
 
-    // Links an interrupted earlier run may have left.
+    // Links an interrupted earlier run may have left (RemoveEverything also
+    // takes what the Planted mutations plant).
     CaseState leftovers;
     leftovers.places = PlacesOf(leftovers.sample);
     leftovers.links = hostile::LinksOf(hostile::EveryLinkMutation(), leftovers.places);

@@ -179,6 +179,30 @@ const ValueRow PreviewDirRows[] = {
 };
 
 // ---------------------------------------------------------------------------
+// Things planted around the installation: a command that the command
+// interpreter would run before the self-deletion batch, a file already at the
+// batch's name, registry links in the per-user product key that the removal
+// deletes (at its top, below a subkey, as a leaf, into HKLM), and listed
+// files that are hard links to read-only files outside the product.
+const PlantedRow PlantedRows[] = {
+    // A command of its own, not "cmd /c ...": the interpreter would run
+    // AutoRun again for the one it starts.
+    {"autorun", Plant::AutoRun, L"echo x> C:\\QvHostile\\AutoRunRan.txt", REG_SZ},
+    {"autorun-expand-sz", Plant::AutoRun, L"echo x> %SystemDrive%\\QvHostile\\AutoRunRan.txt", REG_EXPAND_SZ},
+    {"writable-batch-name", Plant::BatchName},
+    {"read-only-batch-name", Plant::BatchName, L"", FILE_ATTRIBUTE_READONLY},
+    {"batch-name-is-hard-link", Plant::BatchNameHardLink},
+    {"registry-link-is-product-key", Plant::RegistryLink, L"", 0, HKEY_CURRENT_USER, L"Software\\QvHostileTarget"},
+    {"registry-link-in-product-key", Plant::RegistryLink, L"\\Settings\\Linked", 0, HKEY_CURRENT_USER,
+     L"Software\\QvHostileTarget\\Settings"},
+    {"registry-link-as-leaf-key", Plant::RegistryLink, L"\\Settings\\Window\\Linked", 0, HKEY_CURRENT_USER,
+     L"Software\\QvHostileTarget"},
+    {"registry-link-to-machine-key", Plant::RegistryLink, L"\\Linked", 0, HKEY_LOCAL_MACHINE,
+     L"SOFTWARE\\QvHostileTarget"},
+    {"hard-link-among-listed-files", Plant::ListedFileHardLinks, L"QvCore.dll|Languages\\de-DE\\strings.qvl"},
+};
+
+// ---------------------------------------------------------------------------
 // "uninstall.ini" beside the program: any unelevated program may write it.
 const std::string SampleIni = "[uninstall]\r\nargs={args}\r\nrepair={repair}\r\n";
 
@@ -239,7 +263,8 @@ constexpr size_t CountOf(const Row (&)[N]) {
     return N;
 }
 
-const Input AllInputs[] = {Input::Ini, Input::InstallDir, Input::Files, Input::DisplayName, Input::PreviewDir};
+const Input AllInputs[] = {Input::Ini,         Input::InstallDir, Input::Files,
+                           Input::DisplayName, Input::PreviewDir, Input::Planted};
 
 size_t RowCount(Input input) {
     switch (input) {
@@ -248,6 +273,7 @@ size_t RowCount(Input input) {
         case Input::Files: return CountOf(FilesRows);
         case Input::DisplayName: return CountOf(DisplayNameRows);
         case Input::PreviewDir: return CountOf(PreviewDirRows);
+        case Input::Planted: return CountOf(PlantedRows);
     }
     return 0;
 }
@@ -259,6 +285,7 @@ const char* InputName(Input input) {
         case Input::Files: return "Files";
         case Input::DisplayName: return "DisplayName";
         case Input::PreviewDir: return "PreviewTempDir";
+        case Input::Planted: return "Planted";
     }
     return "?";
 }
@@ -273,7 +300,7 @@ const ValueRow& ValueRowOf(const Mutation& m) {
 }
 
 LinkPlan LinkPlanOf(const Mutation& m) {
-    return m.input == Input::Ini ? LinkPlan::None : ValueRowOf(m).link;
+    return m.input == Input::Ini || m.input == Input::Planted ? LinkPlan::None : ValueRowOf(m).link;
 }
 
 // A number from 0 to count - 1. Plain modulo, so that the i686 and the
@@ -453,7 +480,9 @@ std::string Describe(const std::vector<Mutation>& mutations) {
         if (!text.empty()) text += ", ";
         text += InputName(m.input);
         text += ':';
-        text += m.input == Input::Ini ? IniRows[m.row].label : ValueRowOf(m).label;
+        text += m.input == Input::Ini       ? IniRows[m.row].label
+                : m.input == Input::Planted ? PlantedRows[m.row].label
+                                            : ValueRowOf(m).label;
     }
     return text;
 }
@@ -466,6 +495,16 @@ bool FindMutation(const std::string& name, Mutation& mutation) {
                 return true;
             }
     return false;
+}
+
+const PlantedRow* PlantedRowOf(const Mutation& mutation) {
+    return mutation.input == Input::Planted ? &PlantedRows[mutation.row] : nullptr;
+}
+
+std::vector<Mutation> EveryPlantedMutation() {
+    std::vector<Mutation> all;
+    for (size_t row = 0; row < CountOf(PlantedRows); ++row) all.push_back({Input::Planted, row});
+    return all;
 }
 
 std::vector<Mutation> EveryLinkMutation() {
@@ -506,6 +545,7 @@ bool ApplyMutations(const std::vector<Mutation>& mutations, const Places& places
             case Input::Ini:
                 if (!ApplyIni(IniRows[m.row], places, error)) return false;
                 continue;
+            case Input::Planted: continue;  // planted by the caller
             case Input::InstallDir:
                 written = WriteValue(HKEY_LOCAL_MACHINE, places.productKey, L"InstallDir", ValueRowOf(m), places);
                 break;

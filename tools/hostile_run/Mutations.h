@@ -80,13 +80,36 @@ struct IniRow {
     std::string text;
 };
 
+// Things planted around the installation (tools/hostile_run/Planted.cpp).
+enum class Plant {
+    AutoRun,              // HKCU ...\Command Processor "AutoRun" = `text`, of type `type`
+    BatchName,            // C:\QVUninst.bat with other text, open to Everyone, plus the attributes `type`
+    BatchNameHardLink,    // C:\QVUninst.bat a hard link to a read-only sentinel
+    RegistryLink,         // a registry link at the HKCU product key + `text`, to `targetRoot`\`targetPath`
+    ListedFileHardLinks,  // the listed files of `text` ("|" between) hard links to read-only sentinels
+};
+
+struct PlantedRow {
+    const char* label;
+    Plant plant;
+    const wchar_t* text = L"";
+    DWORD type = 0;
+    HKEY targetRoot = nullptr;
+    const wchar_t* targetPath = nullptr;
+};
+
 // What a mutation changes.
-enum class Input { Ini, InstallDir, Files, DisplayName, PreviewDir };
+enum class Input { Ini, InstallDir, Files, DisplayName, PreviewDir, Planted };
 
 struct Mutation {
     Input input;
     size_t row;
 };
+
+// The row of a Planted mutation; nullptr for the other inputs.
+const PlantedRow* PlantedRowOf(const Mutation& mutation);
+// Every Planted row, for the clean-up of whatever a case may have left.
+std::vector<Mutation> EveryPlantedMutation();
 
 // One to three mutations, at most one per input except the Files list.
 std::vector<Mutation> ChooseMutations(std::mt19937& random);

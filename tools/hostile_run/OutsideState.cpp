@@ -52,6 +52,14 @@ const SentinelKey SentinelKeys[] = {
     {HKEY_CLASSES_ROOT, L"QvSentinel.Document\\shell\\open\\command", KEY_WOW64_64KEY, L"",
      L"\"C:\\Program Files\\Quorvex\\GlyphSmith Pro\\GlyphSmith.exe\" \"%1\""},
     {HKEY_CLASSES_ROOT, L".qvs", KEY_WOW64_64KEY, L"", L"QvSentinel.Document"},
+    // What the planted registry links lead to: keys named like the product's.
+    {HKEY_CURRENT_USER, L"Software\\QvHostileTarget", KEY_WOW64_64KEY, L"Sentinel", L"a registry link's target"},
+    {HKEY_CURRENT_USER, L"Software\\QvHostileTarget\\Settings", KEY_WOW64_64KEY, L"LastProject",
+     L"C:\\Users\\Public\\Target.qvg"},
+    {HKEY_CURRENT_USER, L"Software\\QvHostileTarget\\Settings\\Window", KEY_WOW64_64KEY, L"Placement", L"0,0,640,480"},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvHostileTarget", KEY_WOW64_64KEY, L"Sentinel", L"a registry link's target"},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvHostileTarget\\Files", KEY_WOW64_64KEY, L"File0001",
+     L"C:\\QvHostile\\Target\\GlyphSmith.exe"},
 };
 
 // The key roots the sentinels above live under, deleted again at the end.
@@ -69,6 +77,8 @@ const SentinelKey SentinelRoots[] = {
     {HKEY_CURRENT_USER, L"SOFTWARE\\Other", KEY_WOW64_64KEY, nullptr, nullptr},
     {HKEY_CLASSES_ROOT, L"QvSentinel.Document", KEY_WOW64_64KEY, nullptr, nullptr},
     {HKEY_CLASSES_ROOT, L".qvs", KEY_WOW64_64KEY, nullptr, nullptr},
+    {HKEY_CURRENT_USER, L"Software\\QvHostileTarget", KEY_WOW64_64KEY, nullptr, nullptr},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvHostileTarget", KEY_WOW64_64KEY, nullptr, nullptr},
 };
 
 // Values put into keys that are not the product's but that it works beside:

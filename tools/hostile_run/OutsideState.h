@@ -14,9 +14,9 @@ namespace hostile {
 // Lays the sentinels of tools/hostile-run beside those of LaySentinels: the
 // folder the planted links lead to ({target}), files a root install folder
 // would name (C:\uninstall.ini, the media databases, a one-character folder
-// C:\Q), an empty sibling folder, and registry keys and values of other
-// products and of the maker beside the product's own. False with a reason
-// when a write fails.
+// C:\Q), an empty sibling folder, registry keys and values of other
+// products and of the maker beside the product's own, and the keys that the
+// planted registry links lead to. False with a reason when a write fails.
 bool LayOutsideSentinels(const Places& places, std::wstring* error);
 void RemoveOutsideSentinels(const Places& places);
 
