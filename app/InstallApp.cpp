@@ -3,16 +3,15 @@
 #include <objbase.h>
 
 #include "app/CommandLine.h"
-#include "app/ExitCodes.h"
 #include "app/QuietRun.h"
-#include "app/UninstallRecord.h"
-#include "app/VersionProbes.h"
 #include "framework/WinApp.h"
-#include "removal/RemovalLog.h"
+#include "removal/ExitCodes.h"
+#include "removal/RemovalRun.h"
 #include "resources/resource.h"
 #include "support/LibrarySearch.h"
 #include "wizard/MainFrame.h"
 #include "wizard/ScreenResources.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 
@@ -39,6 +38,7 @@ CInstallApp::CInstallApp() {
     // Before anything else can load a library.
     RestrictLibrarySearch();
     CreateScreenResources();
+    RunVersionProbes();
 }
 
 CString FolderOfModulePath(const wchar_t* modulePath) {
@@ -69,18 +69,22 @@ BOOL CInstallApp::InitInstance() {
         return FALSE;
     }
     if (RunOptions.Quiet) {
-        UninstallRecord.ExitCode = RunQuietUninstall();
+        UninstallRecord.ExitCode = RunQuietUninstall(removalRun_);
         return FALSE;
     }
-    if (!ReadUninstallRecord()) return FALSE;
-    if (!OpenRequestedLog()) {
+    CStartupFailure failure;
+    if (!ReadUninstallRecord(failure)) {
+        AfxMessageBox(failure.Text, MB_ICONERROR);
+        return FALSE;
+    }
+    if (!OpenRequestedLog(removalRun_)) {
         RefuseLogFile();
         return FALSE;
     }
 
     // The main window runs the wizard from here on; it lives until the
     // process ends.
-    static CMainFrame mainFrame;
+    static CMainFrame mainFrame(removalRun_);
     if (!mainFrame.LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW, nullptr, nullptr)) {
         ShowInternalError(L"Internal Error #001");
         return FALSE;
@@ -92,7 +96,7 @@ BOOL CInstallApp::InitInstance() {
 }
 
 int CInstallApp::ExitInstance() {
-    CloseRemovalLog(UninstallRecord.ExitCode);
+    removalRun_.CloseLog(UninstallRecord.ExitCode);
     CoUninitialize();
     CWinApp::ExitInstance();
     return UninstallRecord.ExitCode;

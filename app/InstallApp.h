@@ -3,12 +3,17 @@
 #pragma once
 
 #include "framework/WinApp.h"
+#include "removal/RemovalRun.h"
 
 class CInstallApp : public CWinApp {
 public:
     CInstallApp();
     BOOL InitInstance() override;
     int ExitInstance() override;
+
+private:
+    // The one removal run of the process, with its log or plan.
+    CRemovalRun removalRun_;
 };
 
 // The folder part of a module path, with its trailing "\": the text up to and

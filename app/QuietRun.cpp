@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "app/CommandLine.h"
-#include "app/ExitCodes.h"
-#include "app/UninstallRecord.h"
-#include "removal/RemovalLog.h"
+#include "removal/ExitCodes.h"
+#include "removal/Removal.h"
+#include "removal/RemovalRun.h"
 #include "removal/SelfDeletion.h"
 #include "removal/VisualStudioAddin.h"
 #include "wizard/RunningApps.h"
-#include "wizard/UninstallPage.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 
@@ -23,32 +23,45 @@ const wchar_t* RunningApplication() {
 
 }  // namespace
 
-int OpenRequestedLog() {
-    if (RunOptions.LogPath.IsEmpty()) return 1;
-    return OpenRemovalLog(RunOptions.LogPath, RunOptions.Plan);
+int OpenRecordLog(CRemovalRun& run, const wchar_t* path, int plan) {
+    run.SetPlan(plan);
+    const CUninstallRecord& record = UninstallRecord;
+    // The file would keep these folders from being removed, or be removed
+    // with them.
+    const wchar_t* const keptOut[] = {record.InstallFolder, record.ExeFolder, record.PreviewFolder};
+    const CRemovalLogHeader header = {record.ProductKey, record.InstallFolder};
+    if (run.OpenLog(path, header, keptOut, sizeof(keptOut) / sizeof(keptOut[0]))) return 1;
+    run.SetPlan(0);
+    return 0;
 }
 
-int RunQuietUninstall() {
+int OpenRequestedLog(CRemovalRun& run) {
+    run.SetPlan(RunOptions.Plan);
+    if (RunOptions.LogPath.IsEmpty()) return 1;
+    return OpenRecordLog(run, RunOptions.LogPath, RunOptions.Plan);
+}
+
+int RunQuietUninstall(CRemovalRun& run) {
     // Nobody is there to answer: no box for a drive without a disk, for a
     // file that cannot be opened or for a crash.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    const int recordRead = ReadUninstallRecord();
-    if (!OpenRequestedLog()) return ExitBadParameter;
+    CStartupFailure failure;
+    const int recordRead = ReadUninstallRecord(failure);
+    if (!OpenRequestedLog(run)) return ExitBadParameter;
     if (!recordRead) {
-        LogRemovalNote(StartupFailure.Text);
-        return StartupFailure.ExitCode;
+        run.Note(failure.Text);
+        return failure.ExitCode;
     }
     if (const wchar_t* running = RunningApplication()) {
-        LogRemovalNote(CString(running) +
-                       L" is running, so nothing was removed: close it, then run the uninstaller again.");
+        run.Note(CString(running) + L" is running, so nothing was removed: close it, then run the uninstaller again.");
         return ExitApplicationRunning;
     }
     // What the wizard's main window records when it is made.
-    UninstallRecord.VisualStudioPresent = IsAnyVisualStudioInstalled();
-    RunRemovalSequence(nullptr);
-    if (IsPlanRun()) return ExitRemoved;
+    UninstallRecord.VisualStudioPresent = IsAnyVisualStudioInstalled(UninstallRecord.Is64BitWindows);
+    RunRemoval(RemovalInputOf(UninstallRecord), run, nullptr);
+    if (run.IsPlan()) return ExitRemoved;
     if (!StartSelfDeletion()) {
-        LogRemovalNote(L"The uninstaller could not start its own deletion: the program and its folder stay.");
+        run.Note(L"The uninstaller could not start its own deletion: the program and its folder stay.");
         return ExitInternalFailure;
     }
     return ExitRemoved;

@@ -1,11 +1,10 @@
 #include "removal/AssociationRestore.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
-#include "app/UninstallRecord.h"
 #include "framework/String.h"
-#include "removal/RemovalLog.h"
+#include "removal/RemovalRun.h"
 #include "support/Handles.h"
 #include "support/Registry.h"
 
@@ -13,7 +12,9 @@ namespace {
 
 constexpr int TextChars = 256;
 
-wchar_t AsciiLower(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + (L'a' - L'A')) : ch; }
+wchar_t AsciiLower(wchar_t ch) {
+    return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + (L'a' - L'A')) : ch;
+}
 
 bool EqualIgnoringAsciiCase(const wchar_t* left, const wchar_t* right) {
     for (;; ++left, ++right) {
@@ -24,7 +25,7 @@ bool EqualIgnoringAsciiCase(const wchar_t* left, const wchar_t* right) {
 
 // Puts the saved previous value back as the live key's default value, but
 // only where the live value is still the one the product wrote.
-void RestorePlace(const CString& savedKey, const CString& liveKey) {
+void RestorePlace(const CString& savedKey, const CString& liveKey, CRemovalRun& run) {
     wchar_t previous[TextChars];
     wchar_t product[TextChars];
     wchar_t current[TextChars];
@@ -38,32 +39,32 @@ void RestorePlace(const CString& savedKey, const CString& liveKey) {
     subject += L" back to \"";
     subject += previous;
     subject += L"\"";
-    if (IsPlanRun()) {
-        LogRemovalAction(L"association", subject, LogOutcome::WouldRemove, 0);
+    if (run.IsPlan()) {
+        run.Log(L"association", subject, LogOutcome::WouldRemove, 0);
         return;
     }
     const int restored = WriteRegistryString(HKEY_CLASSES_ROOT, liveKey, L"", previous);
-    LogRemovalAction(L"association", subject, restored ? LogOutcome::Removed : LogOutcome::Kept,
-                     restored ? 0 : ERROR_ACCESS_DENIED);
+    run.Log(L"association", subject, restored ? LogOutcome::Removed : LogOutcome::Kept,
+            restored ? 0 : ERROR_ACCESS_DENIED);
 }
 
 // One entry of the record: an extension has one place, a file type three
 // (its description, its open command and its icon).
-void RestoreEntry(const CString& recordPath, const wchar_t* name) {
+void RestoreEntry(const CString& recordPath, const wchar_t* name, CRemovalRun& run) {
     const CString saved = recordPath + L"\\" + name;
-    RestorePlace(saved, name);
+    RestorePlace(saved, name, run);
     if (name[0] == L'.') return;
     const CString live(name);
-    RestorePlace(saved + L"\\shell\\open\\command", live + L"\\shell\\open\\command");
-    RestorePlace(saved + L"\\DefaultIcon", live + L"\\DefaultIcon");
+    RestorePlace(saved + L"\\shell\\open\\command", live + L"\\shell\\open\\command", run);
+    RestorePlace(saved + L"\\DefaultIcon", live + L"\\DefaultIcon", run);
 }
 
 }  // namespace
 
-void RestoreFileAssociations() {
-    if (UninstallRecord.IsVistaOrLater) return;
+void RestoreFileAssociations(const CString& productKey, int isVistaOrLater, CRemovalRun& run) {
+    if (isVistaOrLater) return;
 
-    const CString recordPath = CString(L"SOFTWARE\\Quorvex\\") + UninstallRecord.ProductKey + L"\\Associations";
+    const CString recordPath = CString(L"SOFTWARE\\Quorvex\\") + productKey + L"\\Associations";
     CRegistryKey record;
     // The walk uses the process's own registry view; the values themselves
     // are read and written in the 64-bit view.
@@ -77,7 +78,7 @@ void RestoreFileAssociations() {
             // (the key deleted under us) would repeat for every index.
             if (answer == ERROR_MORE_DATA) continue;
             if (answer != ERROR_SUCCESS) break;
-            RestoreEntry(recordPath, name);
+            RestoreEntry(recordPath, name, run);
         }
         record.Reset();
     }

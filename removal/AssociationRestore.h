@@ -2,4 +2,10 @@
 // than Windows Vista.
 #pragma once
 
-void RestoreFileAssociations();
+#include "framework/String.h"
+
+class CRemovalRun;
+
+// Walks the saved "Associations" record of the product's key and puts each
+// previous default value back; does nothing from Windows Vista on.
+void RestoreFileAssociations(const CString& productKey, int isVistaOrLater, CRemovalRun& run);

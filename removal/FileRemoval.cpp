@@ -1,12 +1,12 @@
 #include "removal/FileRemoval.h"
 
-#include <commctrl.h>
 #include <wchar.h>
 
-#include "app/UninstallRecord.h"
+#include "removal/FolderWalk.h"
+#include "removal/HeldFolders.h"
+#include "removal/Removal.h"
 #include "support/Files.h"
 #include "support/Handles.h"
-#include "support/HeldFolders.h"
 #include "support/UserRights.h"
 
 namespace {
@@ -15,7 +15,6 @@ namespace {
 // for its companion name (three characters longer).
 constexpr int PathBufferChars = 256;
 constexpr int ListedPathLimit = 252;
-constexpr int ProgressBarId = 1016;
 const wchar_t PreviewParentMarker[] = L"Temporary Preview Files";
 
 // True when a component of the path is "." or "..": such a path leads the
@@ -31,7 +30,6 @@ bool HasDotComponent(const wchar_t* path) {
         start = c + 1;
     }
 }
-
 
 // A listed entry is acted on only when it is a full path within the limit
 // ("X:\..." or "\\server\share\...") and holds no wildcard. A relative path
@@ -85,50 +83,10 @@ CString CompanionNameOf(const wchar_t* path) {
     return companion;
 }
 
-int DeleteCompanionAndEmptyFolders(const wchar_t* path) {
-    CHeldFolders held;
-    DeleteCompanionAndEmptyFolders(path, held);
-    held.ApplyWalkDirectory();
-    return 1;
-}
-
-int DeleteCompanionAndEmptyFolders(const wchar_t* path, CHeldFolders& held) {
-    if (lstrlenW(path) >= PathBufferChars) return 1;
-    wchar_t folder[PathBufferChars];
-    lstrcpynW(folder, path, PathBufferChars);
-    wchar_t* lastSlash = wcsrchr(folder, L'\\');
-    if (!lastSlash) return 1;
-    *lastSlash = L'\0';
-
-    // Held and free of links while the walk acts in them (see
-    // DeleteFileAndEmptyFolders).
-    wchar_t parent[PathBufferChars];
-    if (!held.Hold(folder)) {
-        SetWalkParentAfterFailedHold(folder, parent, PathBufferChars, held);
-        return 1;
-    }
-    if (RemovalCheckedHook) RemovalCheckedHook(folder);
-    held.DeleteFileInCurrent(path);
-
-    while (lstrlenW(folder) >= 4) {
-        if (!GetWalkParent(folder, parent, PathBufferChars)) break;
-        held.SetWalkDirectory(parent, 1);
-        // A "desktop.ini" customises its folder through the folder's
-        // attributes; such a folder keeps them (and is not empty anyway).
-        if (!held.CurrentHoldsDesktopIni()) held.ClearCurrentAttributes();
-        const int removed = held.CurrentMayBeEmpty() && held.RemoveCurrent();
-        wchar_t* cut = wcsrchr(folder, L'\\');
-        if (!removed || !cut) break;
-        *cut = L'\0';
-    }
-    return 1;
-}
-
-void RemoveInstalledFiles() {
-    const CStringList& files = UninstallRecord.FilesToRemove;
+void RemoveInstalledFiles(const CStringList& files, CRemovalRun& run) {
     // One set of held folders for all entries: each folder is opened,
     // checked and listed once, however the list moves between folders.
-    CHeldFolders held;
+    CHeldFolders held(run);
     for (int i = 0; i < files.GetCount(); ++i) {
         const CString& entry = files.GetAt(i);
         if (entry.IsEmpty()) break;
@@ -136,20 +94,19 @@ void RemoveInstalledFiles() {
         // An entry that names a folder is left alone (the walks delete files
         // only, and clearing its attributes would undo its customisation);
         // its companion file still goes.
-        DeleteFileAndEmptyFolders(entry, held);
-        DeleteCompanionAndEmptyFolders(CompanionNameOf(entry), held);
+        DeleteFileAndEmptyFolders(entry, held, FolderRule::KeepAttributes);
+        DeleteFileAndEmptyFolders(CompanionNameOf(entry), held, FolderRule::ClearAttributes);
     }
     held.LogFoldersKept();
     held.ApplyWalkDirectory();
 }
 
-void RemovePreviewFiles(HWND page) {
+void RemovePreviewFiles(const CString& preview, CRemovalRun& run, IRemovalProgress* progress) {
     // The folder comes from HKCU, which the user's unelevated programs can
     // write, so the step may do only what the user could do without
     // elevation.
     const CUserRightsScope userRights;
     if (!userRights.MayAct()) return;
-    const CString& preview = UninstallRecord.PreviewFolder;
     if (preview.IsEmpty() || !FolderExists(preview)) return;
     // The search pattern "<folder>\c\*.*" must fit the path buffer.
     if (preview.GetLength() + 6 >= PathBufferChars) return;
@@ -158,7 +115,7 @@ void RemovePreviewFiles(HWND page) {
     if (!IsFolderBelowRoot(preview)) return;
     // The preview folder and each subfolder are held while the step acts in
     // them, and none may be a link (see CHeldFolders).
-    CHeldFolders held;
+    CHeldFolders held(run);
     if (!held.Hold(preview)) return;
     if (RemovalCheckedHook) RemovalCheckedHook(preview);
 
@@ -174,7 +131,7 @@ void RemovePreviewFiles(HWND page) {
         if (plain && RemovalCheckedHook) RemovalCheckedHook(subfolder);
         if (plain) EmptyPreviewSubfolder(held, subfolder, pattern);
         done += 30;
-        SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(70 + done / 37), 0);
+        if (progress) progress->SetPosition(70 + done / 37);
         if (plain) {
             held.ClearCurrentAttributes();
             if (!held.RemoveCurrent()) held.LetGoOfCurrent();

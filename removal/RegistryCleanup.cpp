@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "app/UninstallRecord.h"
 #include "framework/String.h"
+#include "removal/RegistryRemoval.h"
+#include "removal/Removal.h"
 #include "removal/VisualStudioAddin.h"
-#include "support/Registry.h"
 
 namespace {
 
@@ -25,42 +25,41 @@ bool IsKeyName(const CString& name) {
     return name.Find(L"\\\\") < 0;
 }
 
-void DeleteProductKeys(const CString& productKey) {
+void DeleteProductKeys(const CString& productKey, CRemovalRun& run) {
     const CString productPath = CString(ProductRoot) + productKey;
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, productPath);
-    DeleteRegistryTree(HKEY_CURRENT_USER, productPath);
+    RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, productPath);
+    RemoveRegistryTree(run, HKEY_CURRENT_USER, productPath);
 }
 
 // The installed-programs entry exists in one of three forms: the plain key,
 // with " (64-bit)", and with " (64-bit) " (a trailing blank).
-void DeleteUninstallEntries(const CString& productKey) {
+void DeleteUninstallEntries(const CString& productKey, CRemovalRun& run) {
     CString entry = CString(UninstallRoot) + productKey;
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, entry);
+    RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
     entry += L" (64-bit)";
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, entry);
+    RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
     entry += L" ";
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, entry);
+    RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
 }
 
-void RemoveVisualStudioAddins() {
+void RemoveVisualStudioAddins(int is64BitWindows, CRemovalRun& run) {
     const wchar_t* const newestFirst[] = {L"11.0", L"10.0", L"9.0", L"8.0"};
     for (const wchar_t* version : newestFirst)
-        if (IsVisualStudioInstalled(version)) RemoveVisualStudioAddin(version);
+        if (IsVisualStudioInstalled(version, is64BitWindows)) RemoveVisualStudioAddin(version, run);
 }
 
 }  // namespace
 
-void CleanRegistry() {
-    const CUninstallRecord& record = UninstallRecord;
-    const bool productKeyUsable = IsKeyName(record.ProductKey);
-    if (productKeyUsable) DeleteProductKeys(record.ProductKey);
-    if (IsKeyName(record.ProgramFileName))
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, CString(AppPathsRoot) + record.ProgramFileName);
-    if (productKeyUsable) DeleteUninstallEntries(record.ProductKey);
-    DeleteRegistryValue(HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", L"PictureIndex");
+void CleanRegistry(const CRemovalInput& input, CRemovalRun& run) {
+    const bool productKeyUsable = IsKeyName(input.ProductKey);
+    if (productKeyUsable) DeleteProductKeys(input.ProductKey, run);
+    if (IsKeyName(input.ProgramFileName))
+        RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, CString(AppPathsRoot) + input.ProgramFileName);
+    if (productKeyUsable) DeleteUninstallEntries(input.ProductKey, run);
+    RemoveRegistryValue(run, HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", L"PictureIndex");
 
     // Whether Visual Studio was there when the wizard started decides whether
     // to look at all; each version is then tested afresh.
-    if (!record.VisualStudioPresent) return;
-    RemoveVisualStudioAddins();
+    if (!input.VisualStudioPresent) return;
+    RemoveVisualStudioAddins(input.Is64BitWindows, run);
 }

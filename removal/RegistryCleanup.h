@@ -2,4 +2,7 @@
 // in the list of installed programs, then the Visual Studio add-in.
 #pragma once
 
-void CleanRegistry();
+struct CRemovalInput;
+class CRemovalRun;
+
+void CleanRegistry(const CRemovalInput& input, CRemovalRun& run);

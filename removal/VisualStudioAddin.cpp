@@ -1,13 +1,12 @@
 #include "removal/VisualStudioAddin.h"
 
-#include <windows.h>
 #include <shellapi.h>
-
 #include <wchar.h>
+#include <windows.h>
 
-#include "app/UninstallRecord.h"
 #include "framework/String.h"
-#include "removal/RemovalLog.h"
+#include "removal/RegistryRemoval.h"
+#include "removal/RemovalRun.h"
 #include "removal/VisualStudioAutomation.h"
 #include "support/Files.h"
 #include "support/Registry.h"
@@ -41,7 +40,7 @@ CString DevenvPathIn(const wchar_t* folder) {
     return path;
 }
 
-void DeleteAddinKeys(const wchar_t* version) {
+void DeleteAddinKeys(const wchar_t* version, CRemovalRun& run) {
     CString editor;
     editor.Format(L"Software\\Microsoft\\VisualStudio\\%s\\Default Editors\\ico\\Quorvex GlyphSmith", version);
     CString vsaAddin;
@@ -49,15 +48,15 @@ void DeleteAddinKeys(const wchar_t* version) {
     CString addin;
     addin.Format(L"Software\\Microsoft\\VisualStudio\\%s\\AddIns\\GlyphSmithAddin.Connect", version);
 
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, editor);
-    DeleteRegistryTree(HKEY_CURRENT_USER, editor);
-    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect.1");
-    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect");
-    DeleteRegistryTree(HKEY_CLASSES_ROOT, AddinClassKeyOf(version));
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, vsaAddin);
-    DeleteRegistryTree(HKEY_CURRENT_USER, vsaAddin);
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, addin);
-    DeleteRegistryTree(HKEY_CURRENT_USER, addin);
+    RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, editor);
+    RemoveRegistryTree(run, HKEY_CURRENT_USER, editor);
+    RemoveRegistryTree(run, HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect.1");
+    RemoveRegistryTree(run, HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect");
+    RemoveRegistryTree(run, HKEY_CLASSES_ROOT, AddinClassKeyOf(version));
+    RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, vsaAddin);
+    RemoveRegistryTree(run, HKEY_CURRENT_USER, vsaAddin);
+    RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, addin);
+    RemoveRegistryTree(run, HKEY_CURRENT_USER, addin);
 }
 
 // Starts the version's "devenv.exe /setup" so that it rebuilds its menus
@@ -83,10 +82,10 @@ void StartSetupRun(const wchar_t* version) {
 
 }  // namespace
 
-int IsVisualStudioInstalled(const wchar_t* version) {
+int IsVisualStudioInstalled(const wchar_t* version, int is64BitWindows) {
     CString key;
-    key.Format(UninstallRecord.Is64BitWindows ? L"SOFTWARE\\Wow6432Node\\Microsoft\\VisualStudio\\%s"
-                                              : L"SOFTWARE\\Microsoft\\VisualStudio\\%s",
+    key.Format(is64BitWindows ? L"SOFTWARE\\Wow6432Node\\Microsoft\\VisualStudio\\%s"
+                              : L"SOFTWARE\\Microsoft\\VisualStudio\\%s",
                version);
     wchar_t folder[MAX_PATH];
     folder[0] = L'\0';
@@ -95,24 +94,24 @@ int IsVisualStudioInstalled(const wchar_t* version) {
     return FileExists(DevenvPathIn(folder));
 }
 
-int IsAnyVisualStudioInstalled() {
+int IsAnyVisualStudioInstalled(int is64BitWindows) {
     for (const wchar_t* version : KnownVersions)
-        if (IsVisualStudioInstalled(version)) return 1;
+        if (IsVisualStudioInstalled(version, is64BitWindows)) return 1;
     return 0;
 }
 
-void RemoveVisualStudioAddin(const wchar_t* version) {
+void RemoveVisualStudioAddin(const wchar_t* version, CRemovalRun& run) {
     // In a plan the key deletions only name their keys.
-    DeleteAddinKeys(version);
+    DeleteAddinKeys(version, run);
     CString subject;
     subject.Format(L"Visual Studio %s add-in", version);
     // A plan starts nothing: the automation would ask Visual Studio to quit,
     // and its setup run rebuilds the menus.
-    if (IsPlanRun()) {
-        LogRemovalAction(L"visual studio", subject, LogOutcome::WouldRemove, 0);
+    if (run.IsPlan()) {
+        run.Log(L"visual studio", subject, LogOutcome::WouldRemove, 0);
         return;
     }
     RemoveAddinThroughAutomation(AutomationProgIdOf(version));
     StartSetupRun(version);
-    LogRemovalAction(L"visual studio", subject, LogOutcome::Removed, 0);
+    run.Log(L"visual studio", subject, LogOutcome::Removed, 0);
 }

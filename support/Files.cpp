@@ -1,8 +1,6 @@
 #include "support/Files.h"
 
 #include "support/Handles.h"
-#include "support/HeldFolders.h"
-
 namespace {
 
 bool SearchFindsFolder(const wchar_t* path, bool wantFolder) {
@@ -81,50 +79,4 @@ bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity) {
     if (length >= capacity) return false;
     lstrcpynW(parent, folder, length + 1);
     return true;
-}
-
-void SetWalkParentAfterFailedHold(const wchar_t* folder, wchar_t* parent, int capacity, CHeldFolders& held) {
-    if (lstrlenW(folder) < 4 || !GetWalkParent(folder, parent, capacity)) return;
-    held.SetWalkDirectory(parent, held.Hold(parent));
-}
-
-int DeleteFileAndEmptyFolders(const wchar_t* path) {
-    CHeldFolders held;
-    DeleteFileAndEmptyFolders(path, held);
-    held.ApplyWalkDirectory();
-    return 1;
-}
-
-int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolders& held) {
-    wchar_t folder[512];
-    wchar_t parent[256];
-    if (lstrlenW(path) >= 512) return 1;
-    lstrcpynW(folder, path, 512);
-    wchar_t* lastSlash = wcsrchr(folder, L'\\');
-    if (!lastSlash) return 1;
-    *lastSlash = L'\0';
-    // The parent of every folder on the walk must fit its 256-character buffer.
-    if (lstrlenW(folder) >= 256) return 1;
-
-    // The file's folders are held while the walk acts in them, and none may
-    // be a link: one planted or swapped in above the file would lead the
-    // deletions elsewhere. A file whose folder is gone is gone too.
-    if (!held.Hold(folder)) {
-        SetWalkParentAfterFailedHold(folder, parent, 256, held);
-        return 1;
-    }
-    if (RemovalCheckedHook) RemovalCheckedHook(folder);
-    held.DeleteFileInCurrent(path);
-
-    while (lstrlenW(folder) >= 4) {
-        if (!GetWalkParent(folder, parent, 256)) break;
-        held.SetWalkDirectory(parent, 1);
-        // A removal that cannot succeed is not tried: its only outcome would
-        // be the stop of the climb.
-        const int removed = held.CurrentMayBeEmpty() && held.RemoveCurrent();
-        wchar_t* cut = wcsrchr(folder, L'\\');
-        if (!removed || !cut) break;
-        *cut = L'\0';
-    }
-    return 1;
 }

@@ -1,12 +1,10 @@
-// File and folder utilities: existence tests, deletions that clear the
-// read-only marks first.
+// File and folder utilities: existence tests and the folder rules of the
+// removal walks.
 #pragma once
 
 #include <windows.h>
 
 #include "framework/String.h"
-
-class CHeldFolders;
 
 // True when a search for the path finds an entry that is not / is a folder.
 // A trailing "\" finds nothing; a drive root is never a folder here.
@@ -33,18 +31,3 @@ bool IsRootFolder(const wchar_t* folder);
 // Writes the empty text when there is no such "\". Returns false when the
 // parent does not fit in `capacity` characters.
 bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity);
-
-// A walk whose folder cannot be held deletes nothing, but its climb would
-// still have made the folder's parent current first: that is recorded in
-// `held` (see CHeldFolders::SetWalkDirectory).
-void SetWalkParentAfterFailedHold(const wchar_t* folder, wchar_t* parent, int capacity, CHeldFolders& held);
-
-// Clears the file's attributes and deletes it, then removes its folder and
-// each ancestor that is left empty, stopping at the first that cannot be
-// removed and before the drive root. Changes the current directory as it
-// climbs. Always returns non-zero.
-int DeleteFileAndEmptyFolders(const wchar_t* path);
-// The same, holding the folders in `held` (see support/HeldFolders.h), which
-// a caller may pass on to the next walk: folders it shares stay held. The
-// current directory it sets is made real by held.ApplyWalkDirectory().
-int DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolders& held);

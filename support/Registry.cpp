@@ -3,7 +3,6 @@
 #include <wchar.h>
 
 #include "framework/String.h"
-#include "removal/RemovalLog.h"
 #include "support/Handles.h"
 
 namespace {
@@ -19,16 +18,16 @@ LONG DeleteKeyInView(HKEY root, const wchar_t* keyPath) {
     if (!looked) {
         looked = true;
         if (HMODULE advapi = GetModuleHandleW(L"advapi32.dll"))
-            deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
-                reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExW")));
+            deleteKeyEx =
+                reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExW")));
     }
     if (deleteKeyEx) return deleteKeyEx(root, keyPath, View, 0);
     return RegDeleteKeyW(root, keyPath);
 }
 
 bool OpenOrCreateKey(HKEY root, const wchar_t* keyPath, CRegistryKey& key) {
-    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(),
-                           nullptr) == ERROR_SUCCESS;
+    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(), nullptr) ==
+           ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -55,8 +54,7 @@ int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
     CRegistryKey key;
     if (!OpenOrCreateKey(root, keyPath, key)) return 0;
     const DWORD bytes = static_cast<DWORD>(lstrlenW(text) * 2 + 2);
-    return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
-                   ERROR_SUCCESS
+    return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS
                ? 1
                : 0;
 }
@@ -81,29 +79,23 @@ CString RegistryPathText(HKEY root, const wchar_t* keyPath, const wchar_t* value
     return text;
 }
 
-int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, LONG* answer) {
     CRegistryKey key;
-    if (IsPlanRun()) {
-        // A plan reads only: the key is not made when it is missing.
-        const bool present = RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE | View, key.Receive()) == ERROR_SUCCESS &&
-                             RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName),
-                         present ? LogOutcome::WouldRemove : LogOutcome::Absent, 0);
-        return 1;
-    }
     if (!OpenOrCreateKey(root, keyPath, key)) {
-        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName), LogOutcome::Kept, ERROR_ACCESS_DENIED);
+        if (answer) *answer = ERROR_ACCESS_DENIED;
         return 0;
     }
-    const LONG answer = RegDeleteValueW(key.Get(), valueName);
-    if (RemovalLogIsOpen()) {
-        const LogOutcome outcome = answer == ERROR_SUCCESS          ? LogOutcome::Removed
-                                   : answer == ERROR_FILE_NOT_FOUND ? LogOutcome::Absent
-                                                                    : LogOutcome::Kept;
-        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName), outcome,
-                         outcome == LogOutcome::Kept ? static_cast<DWORD>(answer) : 0);
-    }
+    const LONG deleted = RegDeleteValueW(key.Get(), valueName);
+    if (answer) *answer = deleted;
     return 1;
+}
+
+int RegistryValueExists(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+    CRegistryKey key;
+    return RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE | View, key.Receive()) == ERROR_SUCCESS &&
+                   RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS
+               ? 1
+               : 0;
 }
 
 namespace {
@@ -124,8 +116,7 @@ void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
     // Opened as the link itself, never as what a link points to: following
     // one would empty and delete keys that are not the product's, or recurse
     // without end through a link back to an ancestor. A link is left alone.
-    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS | View, key.Receive()) ==
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS | View, key.Receive()) == ERROR_SUCCESS) {
         if (IsRegistryLink(key.Get())) return;
         // Each child is gone before the next request, so index 0 always names
         // the next remaining one. A child that survives its deletion (no
@@ -134,8 +125,7 @@ void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
         while (depth < MaximumKeyDepth) {
             wchar_t child[256];
             DWORD length = 256;
-            if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
+            if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
             if (previous[0] != L'\0' && wcscmp(previous, child) == 0) break;
             lstrcpynW(previous, child, 256);
             CString childPath(keyPath);
@@ -150,42 +140,14 @@ void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
 
 }  // namespace
 
-namespace {
-
-// What is at a key path: nothing, a key, or a registry link (left alone).
-enum class KeyPresence { Absent, Key, Link };
-
-KeyPresence PresenceOf(HKEY root, const wchar_t* keyPath) {
+KeyPresence PresenceOfKey(HKEY root, const wchar_t* keyPath) {
     CRegistryKey key;
     if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | View, key.Receive()) != ERROR_SUCCESS)
         return KeyPresence::Absent;
     return IsRegistryLink(key.Get()) ? KeyPresence::Link : KeyPresence::Key;
 }
 
-}  // namespace
-
 int DeleteRegistryTree(HKEY root, const wchar_t* keyPath) {
-    if (!RemovalLogIsOpen()) {
-        DeleteKeyTree(root, keyPath, 0);
-        return 1;
-    }
-    const KeyPresence before = PresenceOf(root, keyPath);
-    const CString text = RegistryPathText(root, keyPath, nullptr);
-    if (before == KeyPresence::Absent) {
-        LogRemovalAction(L"key", text, LogOutcome::Absent, 0);
-        return 1;
-    }
-    const bool plan = IsPlanRun() != 0;
-    if (before == KeyPresence::Link) {
-        LogRemovalAction(L"key", text, plan ? LogOutcome::WouldKeep : LogOutcome::Kept, 4395);
-        return 1;
-    }
-    if (plan) {
-        LogRemovalAction(L"key", text, LogOutcome::WouldRemove, 0);
-        return 1;
-    }
     DeleteKeyTree(root, keyPath, 0);
-    const bool gone = PresenceOf(root, keyPath) == KeyPresence::Absent;
-    LogRemovalAction(L"key", text, gone ? LogOutcome::Removed : LogOutcome::Kept, gone ? 0 : ERROR_ACCESS_DENIED);
     return 1;
 }

@@ -25,7 +25,17 @@ int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
 
 // Deletes one value. The key is opened with create semantics, so a missing
 // key is created and left empty; succeeds whenever the key could be opened.
-int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
+// `answer`, when given, receives the deletion's own result (ERROR_SUCCESS,
+// ERROR_FILE_NOT_FOUND for a value that was not there, ...).
+int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, LONG* answer = nullptr);
+
+// Non-zero when the key exists and holds the value; changes nothing.
+int RegistryValueExists(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
+
+// What is at a key path, looked at without following a registry link there:
+// nothing, a key, or a link.
+enum class KeyPresence { Absent, Key, Link };
+KeyPresence PresenceOfKey(HKEY root, const wchar_t* keyPath);
 
 // Deletes a key with all its subkeys, deepest first. Always succeeds; a key
 // that cannot be deleted simply stays.

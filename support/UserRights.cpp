@@ -1,6 +1,7 @@
 #include "support/UserRights.h"
 
 #include "support/Handles.h"
+#include "support/VersionProbes.h"
 
 namespace {
 
@@ -51,21 +52,6 @@ CKernelHandle MatchingShellToken(const TokenFacts& linked) {
 
 BOOL(WINAPI* UserRightsTokenQuery)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) = GetTokenInformation;
 
-namespace {
-
-// Windows before Vista knows no elevation: asked for a token's elevation
-// type, it refuses the information class. Only there may a refusal mean that
-// the process runs with its user's own rights.
-bool SystemKnowsElevation() {
-    OSVERSIONINFOEXW version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    version.dwMajorVersion = 6;
-    const DWORDLONG condition = VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    return VerifyVersionInfoW(&version, VER_MAJORVERSION, condition) != 0;
-}
-
-}  // namespace
-
 // Fails closed: the step may act only where the process's elevation type was
 // read and says that it carries its user's own rights (no split token, or the
 // unelevated half of one), or on a system without elevation; an elevated
@@ -76,7 +62,10 @@ CUserRightsScope::CUserRightsScope() {
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeFull;
     DWORD size = 0;
     if (!UserRightsTokenQuery(own.Get(), TokenElevationType, &type, sizeof type, &size)) {
-        mayAct_ = SystemKnowsElevation() ? 0 : 1;
+        // Windows before Vista knows no elevation: asked for a token's
+        // elevation type, it refuses the information class. Only there may
+        // a refusal mean that the process runs with its user's own rights.
+        mayAct_ = IsWindowsVersionAtLeast(6, 0, 0) ? 0 : 1;
         return;
     }
     if (type == TokenElevationTypeDefault || type == TokenElevationTypeLimited) {

@@ -1,9 +1,9 @@
 #include "wizard/ExitConfirmPage.h"
 
-#include "app/Macros.h"
 #include "framework/WinApp.h"
 #include "imaging/PictureControl.h"
 #include "resources/resource.h"
+#include "wizard/Macros.h"
 #include "wizard/PageCommon.h"
 #include "wizard/PageLook.h"
 #include "wizard/ScreenResources.h"

@@ -1,9 +1,8 @@
 #include "wizard/MainFrame.h"
 
-#include "app/ExitCodes.h"
-#include "app/UninstallRecord.h"
 #include "framework/WinApp.h"
-#include "removal/RemovalLog.h"
+#include "removal/ExitCodes.h"
+#include "removal/RemovalRun.h"
 #include "removal/SelfDeletion.h"
 #include "removal/VisualStudioAddin.h"
 #include "resources/resource.h"
@@ -14,6 +13,7 @@
 #include "wizard/RepairLaunch.h"
 #include "wizard/RunningApps.h"
 #include "wizard/UninstallPage.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void ShowInternalError(const wchar_t* text) {
     MessageBoxW(nullptr, text, L"Install Error", MB_ICONERROR);
 }
 
-CMainFrame::CMainFrame() {
+CMainFrame::CMainFrame(CRemovalRun& run) : run_(run) {
     CreateBannerResources();
 }
 
@@ -54,7 +54,7 @@ BOOL CMainFrame::LoadFrame(UINT resourceId, DWORD style, HWND parent, void* cont
 BOOL CMainFrame::Create(const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rect, HWND parent,
                         const wchar_t* menuName, DWORD exStyle, void* context) {
     m_strTitle = title;
-    UninstallRecord.VisualStudioPresent = IsAnyVisualStudioInstalled();
+    UninstallRecord.VisualStudioPresent = IsAnyVisualStudioInstalled(UninstallRecord.Is64BitWindows);
     if (!CFrameWnd::Create(className, title, style, rect, parent, menuName, exStyle, context)) {
         ShowInternalError(L"Internal Error #004");
         return FALSE;
@@ -121,8 +121,8 @@ void CMainFrame::Post(UINT message) {
     PostMessageW(m_hWnd, message, 0, 0);
 }
 
-INT_PTR CMainFrame::ShowPage(int templateId, DLGPROC procedure) {
-    return DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId), m_hWnd, procedure, 0);
+INT_PTR CMainFrame::ShowPage(int templateId, DLGPROC procedure, LPARAM parameter) {
+    return DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId), m_hWnd, procedure, parameter);
 }
 
 void CMainFrame::OnMaintenance() {
@@ -131,7 +131,7 @@ void CMainFrame::OnMaintenance() {
     // user ever having chosen to.
     const INT_PTR result = ShowPage(IDD_MAINTENANCE, MaintenancePageProc);
     if (result == 0 || result == -1) {
-        LogRemovalNote(result == 0 ? CancelledNote : L"The first page could not be shown: nothing was changed.");
+        run_.Note(result == 0 ? CancelledNote : L"The first page could not be shown: nothing was changed.");
         Post(UM_CLOSE);
         return;
     }
@@ -143,7 +143,7 @@ void CMainFrame::OnActionRequired() {
     if (ShowPage(IDD_ACTION_REQUIRED, ActionRequiredPageProc) == 1) {
         ContinueAfterChoice();
     } else {
-        LogRemovalNote(CancelledNote);
+        run_.Note(CancelledNote);
         Post(UM_CLOSE);
     }
 }
@@ -154,14 +154,14 @@ void CMainFrame::ContinueAfterChoice() {
     } else if (UninstallRecord.RepairChosen == 0) {
         Post(UM_UNINSTALL);
     } else {
-        LogRemovalNote(LaunchRepair() ? L"The repair program was started: nothing was removed."
-                                      : L"The repair program could not be started: nothing was removed.");
+        run_.Note(LaunchRepair() ? L"The repair program was started: nothing was removed."
+                                 : L"The repair program could not be started: nothing was removed.");
         Post(UM_CLOSE);
     }
 }
 
 void CMainFrame::OnUninstall() {
-    Post(ShowPage(IDD_UNINSTALLING, UninstallPageProc) == 1 ? UM_SUCCESS : UM_FAILURE);
+    Post(ShowPage(IDD_UNINSTALLING, UninstallPageProc, reinterpret_cast<LPARAM>(&run_)) == 1 ? UM_SUCCESS : UM_FAILURE);
 }
 
 void CMainFrame::OnSuccess() {
@@ -176,7 +176,7 @@ void CMainFrame::OnFailure() {
         Post(UM_UNINSTALL);
         return;
     }
-    LogRemovalNote(L"The error page was closed with Finish.");
+    run_.Note(L"The error page was closed with Finish.");
     UninstallRecord.ExitCode = ExitWizardFailed;
     Post(UM_CLOSE);
 }

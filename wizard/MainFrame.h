@@ -9,6 +9,8 @@
 
 #include "framework/FrameWnd.h"
 
+class CRemovalRun;
+
 constexpr UINT UM_MAINTENANCE = WM_USER + 1;       // page 101
 constexpr UINT UM_CLOSE = WM_USER + 2;             // destroy the main window
 constexpr UINT UM_UNINSTALL = WM_USER + 3;         // page 103
@@ -21,8 +23,9 @@ constexpr INT_PTR TryAgainResult = 3;
 
 class CMainFrame : public CFrameWnd {
 public:
-    // Loads the banner texts and creates the page brush.
-    CMainFrame();
+    // Loads the banner texts and creates the page brush. The removal runs
+    // for `run`, and the wizard's notes go to its log.
+    explicit CMainFrame(CRemovalRun& run);
 
     // Shows "Internal Error #005" when the frame cannot be made.
     BOOL LoadFrame(UINT resourceId, DWORD style, HWND parent, void* context) override;
@@ -48,8 +51,10 @@ private:
     // After page 101 or 102 was left with Next: page 102 while an
     // application runs, else the removal page or the repair launch.
     void ContinueAfterChoice();
-    INT_PTR ShowPage(int templateId, DLGPROC procedure);
+    INT_PTR ShowPage(int templateId, DLGPROC procedure, LPARAM parameter = 0);
     void Post(UINT message);
+
+    CRemovalRun& run_;
 };
 
 // Shows one of the fixed start-up failure messages ("Internal Error #00n")

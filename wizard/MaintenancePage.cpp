@@ -3,17 +3,17 @@
 #include <cderr.h>
 #include <commdlg.h>
 
-#include "app/Macros.h"
-#include "app/UninstallRecord.h"
 #include "framework/WinApp.h"
 #include "imaging/PictureControl.h"
 #include "resources/resource.h"
 #include "support/Files.h"
 #include "support/LibrarySearch.h"
 #include "wizard/ExitConfirmPage.h"
+#include "wizard/Macros.h"
 #include "wizard/PageCommon.h"
 #include "wizard/PageLook.h"
 #include "wizard/ScreenResources.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "wizard/OutcomePages.h"
 
-#include "app/Macros.h"
 #include "imaging/PictureControl.h"
 #include "resources/resource.h"
+#include "wizard/Macros.h"
 #include "wizard/MainFrame.h"
 #include "wizard/PageCommon.h"
 #include "wizard/PageLook.h"

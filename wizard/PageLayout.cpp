@@ -1,6 +1,6 @@
 // Page layout: the 12 percent enlargement of every page and its controls,
 // centring in the work area, fonts, and the common WM_INITDIALOG steps.
-#include "app/Macros.h"
+#include "wizard/Macros.h"
 #include "wizard/PageLook.h"
 #include "wizard/ScreenResources.h"
 
@@ -9,9 +9,13 @@ namespace {
 constexpr int TitleLimit = 128;
 constexpr UINT PlacementFlagsCleared = WPF_SETMINPOSITION | WPF_ASYNCWINDOWPLACEMENT;  // 5
 
-int Enlarged(int length) { return length * 112 / 100; }
+int Enlarged(int length) {
+    return length * 112 / 100;
+}
 
-bool IsMovedButton(int id) { return id == 1 || id == 2 || id == 3 || id == 1001 || id == 1020; }
+bool IsMovedButton(int id) {
+    return id == 1 || id == 2 || id == 3 || id == 1001 || id == 1020;
+}
 
 // A child's rectangle in its parent's client coordinates, 12 percent larger
 // and farther from the parent's origin; the main buttons 5 pixels lower and

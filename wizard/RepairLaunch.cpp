@@ -1,7 +1,7 @@
 #include "wizard/RepairLaunch.h"
 
-#include "app/UninstallRecord.h"
 #include "support/Registry.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 

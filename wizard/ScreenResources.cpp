@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 
-#include "app/VersionProbes.h"
 #include "framework/String.h"
 #include "support/Files.h"
 #include "support/Handles.h"
@@ -18,8 +17,8 @@ HFONT BannerLineFont = nullptr;
 namespace {
 
 HFONT CreatePageFont(int height, int weight, const wchar_t* face) {
-    return CreateFontW(MulDiv(height, ScreenDpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
-                       0, face);
+    return CreateFontW(MulDiv(height, ScreenDpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                       face);
 }
 
 }  // namespace
@@ -48,7 +47,6 @@ void CreateScreenResources() {
         if (dpi > 0) ScreenDpi = dpi;
     }
     ScreenScale = ScreenDpi / 96.0;
-    RunVersionProbes();
     const wchar_t* bannerFace = ChooseBannerFace();
     BodyFont = CreatePageFont(-12, 400, L"Segoe UI");
     BoldFont = CreatePageFont(-12, 700, L"Segoe UI");

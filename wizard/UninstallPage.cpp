@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 
-#include "app/Macros.h"
-#include "removal/AssociationRestore.h"
-#include "removal/FileRemoval.h"
-#include "removal/RegistryCleanup.h"
+#include "removal/Removal.h"
+#include "removal/RemovalRun.h"
 #include "resources/resource.h"
+#include "wizard/Macros.h"
 #include "wizard/PageCommon.h"
 #include "wizard/PageLook.h"
+#include "wizard/UninstallRecord.h"
 
 unsigned StartCountdown = 0;
 
@@ -18,27 +18,35 @@ constexpr UINT_PTR StartTimerId = 1;
 constexpr UINT StartTimerPeriodMs = 50;
 constexpr int PumpLimit = 10;
 
-void SetProgress(HWND page, int position) {
-    SendDlgItemMessageW(page, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+// The run page 103 was opened for (DialogBoxParamW's parameter); a page
+// opened without one acts without a log.
+CRemovalRun* PageRun = nullptr;
+
+// The page's side of the removal: its progress bar, the pending messages
+// and the pauses between the steps.
+class CPageProgress : public IRemovalProgress {
+public:
+    explicit CPageProgress(HWND page) : page_(page) {}
+    void SetPosition(int position) override {
+        SendDlgItemMessageW(page_, ProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    }
+    void Pump() override { PumpMessages(); }
+    void Pause(DWORD milliseconds) override { Sleep(milliseconds); }
+
+private:
+    HWND page_;
+};
+
+void RunPageRemoval(HWND page) {
+    static CRemovalRun withoutLog;
+    CPageProgress progress(page);
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    RunRemoval(RemovalInputOf(UninstallRecord), PageRun ? *PageRun : withoutLog, &progress);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
-// One step of the table: a position, then a pump and a pause in either order;
-// nothing without a page.
-void SetPumpPause(HWND page, int position, DWORD pauseMs) {
-    if (!page) return;
-    SetProgress(page, position);
-    PumpMessages();
-    Sleep(pauseMs);
-}
-
-void SetPausePump(HWND page, int position, DWORD pauseMs) {
-    if (!page) return;
-    SetProgress(page, position);
-    Sleep(pauseMs);
-    PumpMessages();
-}
-
-INT_PTR OnInitUninstall(HWND page) {
+INT_PTR OnInitUninstall(HWND page, LPARAM run) {
+    PageRun = reinterpret_cast<CRemovalRun*>(run);
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(INITCOMMONCONTROLSEX);
     controls.dwICC = ICC_PROGRESS_CLASS;
@@ -58,7 +66,7 @@ void OnStartTick(HWND page) {
 
 INT_PTR OnUninstallCommand(HWND page, WPARAM wParam) {
     if (wParam == StartRemovalCommand) {
-        RunRemovalSequence(page);
+        RunPageRemoval(page);
         EndDialog(page, 1);
         return 1;
     }
@@ -82,28 +90,10 @@ void PumpMessages() {
     }
 }
 
-void RunRemovalSequence(HWND page) {
-    if (page) SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    // In a plan every step decides as in a run but changes nothing.
-    SetPumpPause(page, 10, 100);
-    SetPumpPause(page, 10, 100);
-    RemoveInstalledFiles();
-    SetPumpPause(page, 40, 300);
-    RestoreFileAssociations();
-    SetPumpPause(page, 60, 300);
-    CleanRegistry();
-    SetPumpPause(page, 70, 300);
-    RemovePreviewFiles(page);
-    SetPausePump(page, 100, 400);
-    SetPausePump(page, 100, 400);
-    SetPumpPause(page, 100, 400);
-    if (page) SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-}
-
 INT_PTR CALLBACK UninstallPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            return OnInitUninstall(page);
+            return OnInitUninstall(page, lParam);
         case WM_TIMER:
             OnStartTick(page);
             return 0;

@@ -17,13 +17,11 @@ constexpr unsigned StartTicks = 10;
 // timer starts at most one removal per process.
 extern unsigned StartCountdown;
 
+// The page's parameter (DialogBoxParamW's last argument) is the
+// CRemovalRun* that the removal acts for and logs through; without one it
+// acts without a log. The progress bar moves between the removal's steps,
+// pending messages are pumped and the pauses kept.
 INT_PTR CALLBACK UninstallPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The removal steps in their order, the one sequence of both the wizard and a
-// quiet run. With a page, the progress bar moves between the steps, pending
-// messages are pumped and the pauses kept; with none (a quiet run), the steps
-// follow each other at once.
-void RunRemovalSequence(HWND page);
 
 // Dispatches at most 10 pending messages of this thread without waiting.
 void PumpMessages();

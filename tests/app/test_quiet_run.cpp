@@ -10,11 +10,11 @@
 #include <functional>
 
 #include "FakeVisualStudio.h"
+#include "WizardRun.h"
+#include "bench/HeldWindows.h"
 #include "bench/LogLines.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
-#include "wizard/HeldWindows.h"
-#include "wizard/WizardRun.h"
 
 namespace qvtest {
 namespace {

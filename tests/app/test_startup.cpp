@@ -1,14 +1,13 @@
 // Start-up of the real Uninstall.exe under Wine: the messages for a missing
 // or damaged uninstall.ini and a missing install folder, and the exit code.
 #include <gtest/gtest.h>
-
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "bench/Driver.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
-#include "tools/sample_install/SampleInstallation.h"
 
 using namespace qvtest;
 
@@ -58,8 +57,8 @@ protected:
 };
 
 TEST_F(StartupTest, MissingSettingsShowOneErrorAndEndWithZero) {
-    const char* const inis[] = {nullptr, "[uninstall]\r\nrepair=C:\\Setup\\Repair.exe\r\n",
-                                "[uninstall]\r\nargs=\r\n", "[other]\r\nargs=\"a\" \"b\"\r\n"};
+    const char* const inis[] = {nullptr, "[uninstall]\r\nrepair=C:\\Setup\\Repair.exe\r\n", "[uninstall]\r\nargs=\r\n",
+                                "[other]\r\nargs=\"a\" \"b\"\r\n"};
     for (const char* ini : inis) {
         DeleteFileW((folder_ + L"\\uninstall.ini").c_str());
         if (ini) WriteIni(ini);

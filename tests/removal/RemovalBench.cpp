@@ -2,7 +2,8 @@
 
 #include <commctrl.h>
 
-#include "app/UninstallRecord.h"
+#include "app/QuietRun.h"
+#include "wizard/UninstallRecord.h"
 
 namespace qvtest {
 
@@ -68,8 +69,25 @@ ProgressWindow::~ProgressWindow() {
     if (page_) DestroyWindow(page_);
 }
 
-const std::vector<int>& ProgressWindow::Positions() const { return g_positions; }
+const std::vector<int>& ProgressWindow::Positions() const {
+    return g_positions;
+}
 
-int ProgressWindow::Position() const { return static_cast<int>(SendMessageW(bar_, PBM_GETPOS, 0, 0)); }
+void ProgressWindow::SetPosition(int position) {
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+CRemovalRun& TestRun() {
+    static CRemovalRun run;
+    return run;
+}
+
+int OpenTestLog(const wchar_t* path, int plan) {
+    return OpenRecordLog(TestRun(), path, plan);
+}
+
+int ProgressWindow::Position() const {
+    return static_cast<int>(SendMessageW(bar_, PBM_GETPOS, 0, 0));
+}
 
 }  // namespace qvtest

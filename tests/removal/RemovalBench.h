@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "removal/Removal.h"
+#include "removal/RemovalRun.h"
+
 namespace qvtest {
 
 // Saves the record's removal fields and the current directory; puts them
@@ -26,7 +29,9 @@ private:
     wchar_t currentDirectory_[MAX_PATH];
 };
 
-class ProgressWindow {
+// A real page window with a progress bar (control 1016) that the removal
+// moves through the progress interface; the bar records every position.
+class ProgressWindow : public IRemovalProgress {
 public:
     ProgressWindow();
     ~ProgressWindow();
@@ -39,11 +44,22 @@ public:
     const std::vector<int>& Positions() const;
     int Position() const;
 
+    void SetPosition(int position) override;
+    void Pump() override {}
+    void Pause(DWORD) override {}
+
 private:
     HWND page_ = nullptr;
     HWND bar_ = nullptr;
 };
 
 std::wstring CurrentDirectory();
+
+// The removal run of these tests: acting and without a log until one is
+// opened with OpenTestLog.
+CRemovalRun& TestRun();
+// Opens TestRun()'s log (plan == 0) or plan as the program does for /log and
+// /plan, with the uninstall record's folders kept out.
+int OpenTestLog(const wchar_t* path, int plan);
 
 }  // namespace qvtest

@@ -4,19 +4,18 @@
 // as test_associations_win10 with Windows 10, where the step does nothing.
 // Wine reads that version when a process starts, so main() sets it and runs
 // the program again.
-#include <windows.h>
-#include <shlobj.h>
-
 #include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
 
 #include "RemovalBench.h"
-#include "app/UninstallRecord.h"
-#include "app/VersionProbes.h"
 #include "bench/Driver.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "removal/AssociationRestore.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "support/VersionProbes.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -139,7 +138,7 @@ TEST_F(QV_SUITE, WindowsVersionIsTheOneAskedFor) {
 TEST_F(QV_SUITE, RestoresOnlyWhereTheProductsValueIsStillLive) {
     const std::vector<std::wstring> before = LiveValues();
     NotificationCounter notifications;
-    RestoreFileAssociations();
+    RestoreFileAssociations(UninstallRecord.ProductKey, UninstallRecord.IsVistaOrLater, TestRun());
     if (!IsXpBuild) {
         EXPECT_EQ(before, LiveValues()) << "nothing is touched on Windows Vista and later";
         EXPECT_EQ(0, notifications.Count());
@@ -176,7 +175,7 @@ TEST_F(QV_SUITE, TheWalkListsTheEntriesOfTheProcesssOwnView) {
     DeleteRegTree(HKEY_LOCAL_MACHINE, record + hidden.name, OwnView);
     ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, record + hidden.name));
     const std::wstring hiddenBefore = Live(hidden.name);
-    RestoreFileAssociations();
+    RestoreFileAssociations(UninstallRecord.ProductKey, UninstallRecord.IsVistaOrLater, TestRun());
     EXPECT_EQ(hiddenBefore, Live(hidden.name));
     EXPECT_EQ(walked.previous, Live(walked.name));
 }
@@ -189,7 +188,7 @@ TEST_F(QV_SUITE, MissingOrEmptyRecordStillNotifiesOnce) {
             SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\" + std::wstring(Product) + L"\\Associations", L"x",
                          L"");
         NotificationCounter notifications;
-        RestoreFileAssociations();
+        RestoreFileAssociations(UninstallRecord.ProductKey, UninstallRecord.IsVistaOrLater, TestRun());
         EXPECT_EQ(before, LiveValues());
         if (notifications.Registered()) EXPECT_EQ(IsXpBuild ? 1 : 0, notifications.Count()) << keepEmptyRecord;
     }

@@ -5,10 +5,11 @@
 
 #include "RemovalBench.h"
 #include "bench/Driver.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "removal/FileRemoval.h"
-#include "support/HeldFolders.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "removal/HeldFolders.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -28,7 +29,8 @@ protected:
             AddSentinel(path);
     }
     void TearDown() override {
-        for (const std::wstring& damaged : DamagedSentinels(sentinels_)) ADD_FAILURE() << "touched: " << Narrow(damaged);
+        for (const std::wstring& damaged : DamagedSentinels(sentinels_))
+            ADD_FAILURE() << "touched: " << Narrow(damaged);
         RemoveSentinels(sentinels_);
         SetCurrentDirectoryW(L"C:\\");
         RemoveTree(root_);
@@ -93,7 +95,7 @@ TEST_F(FileRemovalTest, NestedFoldersGoUpToTheFirstThatHoldsSomething) {
     const std::wstring file = Listed(L"Keep\\A\\B\\C\\tool.dll");
     AddSentinel(root_ + L"\\Keep\\other.txt");
     RecordScope::SetFiles({file});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(PathExists(CompanionOf(file)));
     EXPECT_FALSE(PathExists(root_ + L"\\Keep\\A"));
@@ -111,7 +113,7 @@ TEST_F(FileRemovalTest, FolderWithDesktopIniKeepsItsAttributesAndStays) {
     ASSERT_TRUE(SetFileAttributesW(custom.c_str(), FolderMarks));
     ASSERT_EQ(FolderMarks, GetFileAttributesW(custom.c_str()) & FolderMarks) << "the marks did not stick";
     RecordScope::SetFiles({file});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(PathExists(CompanionOf(file)));
     ASSERT_TRUE(IsFolder(custom));
@@ -127,7 +129,7 @@ TEST_F(FileRemovalTest, ReadOnlyFilesAndFoldersAreRemoved) {
     ASSERT_TRUE(SetFileAttributesW(CompanionOf(file).c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(SetFileAttributesW((root_ + L"\\Outer\\ReadOnly").c_str(), FILE_ATTRIBUTE_READONLY));
     RecordScope::SetFiles({file});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(PathExists(root_ + L"\\Outer"));
     EXPECT_TRUE(IsFolder(root_));
@@ -137,7 +139,7 @@ TEST_F(FileRemovalTest, EmptyEntryStopsTheStep) {
     const std::wstring first = Listed(L"One\\a.txt");
     const std::wstring second = Listed(L"Two\\b.txt");
     RecordScope::SetFiles({first, L"", second});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(first));
     EXPECT_FALSE(PathExists(root_ + L"\\One"));
     EXPECT_EQ(Content, ReadFileBytes(second));
@@ -148,7 +150,7 @@ TEST_F(FileRemovalTest, MissingFileStillPrunesItsEmptyFolders) {
     const std::wstring file = root_ + L"\\Gone\\Deeper\\missing.txt";
     MakeFolders(ParentOf(file));
     RecordScope::SetFiles({file});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(root_ + L"\\Gone"));
 }
 
@@ -162,7 +164,7 @@ TEST_F(FileRemovalTest, CompanionOnlyWalkRemovesItsFolders) {
     MakeFolders(ParentOf(companion));
     ASSERT_TRUE(WriteFileBytes(companion, Content));
     RecordScope::SetFiles({file});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(PathExists(root_ + L"\\Dotted_Folder"));
     EXPECT_TRUE(IsFolder(root_ + L"\\Dotted.Folder"));
@@ -178,7 +180,7 @@ TEST_F(FileRemovalTest, WalkBelowDriveRootEndsWithRootCurrent) {
     ASSERT_TRUE(WriteFileBytes(file, Content));
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
     RecordScope::SetFiles({file});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(folder));
     EXPECT_EQ(L"C:\\", CurrentDirectory());
     RemoveTree(folder);
@@ -196,7 +198,7 @@ TEST_F(FileRemovalTest, ListedPathLengthLimit) {
     ASSERT_TRUE(WriteFileBytes(tooLong, Content));
     const std::wstring overLimit = base + std::wstring(400, L'c') + L".txt";
     RecordScope::SetFiles({overLimit, tooLong, fits});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(fits));
     EXPECT_EQ(Content, ReadFileBytes(tooLong));
     EXPECT_TRUE(IsFolder(root_ + L"\\Long"));
@@ -210,7 +212,7 @@ TEST_F(FileRemovalTest, BadEntriesDeleteNothing) {
     ASSERT_TRUE(SetCurrentDirectoryW((root_ + L"\\Relative").c_str()));
     RecordScope::SetFiles({L"victim.txt", root_ + L"\\Wild\\*.txt", root_ + L"\\Wild\\?.txt", L"C:", L"C:\\",
                            L"\\\\server\\share", L"\\", L"Relative\\victim.txt"});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_TRUE(IsFolder(root_ + L"\\Wild"));
 }
 
@@ -222,7 +224,7 @@ TEST_F(FileRemovalTest, AListedFolderStaysAsItIsButItsCompanionGoes) {
     const std::wstring companion = root_ + L"\\Listed Folder.ii";
     ASSERT_TRUE(WriteFileBytes(companion, Content));
     RecordScope::SetFiles({folder});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_EQ(FolderMarks, GetFileAttributesW(folder.c_str()) & FolderMarks) << "the folder kept its attributes";
     EXPECT_FALSE(PathExists(companion));
 }
@@ -237,7 +239,7 @@ TEST_F(FileRemovalTest, DotComponentsDeleteNothing) {
     RecordScope::SetFiles({root_ + L"\\Other\\..\\Unrelated Empty\\x.txt", root_ + L"\\.\\Other\\kept.txt",
                            root_ + L"\\Other\\.\\kept.txt", root_ + L"\\Unrelated Empty\\B/../../x.txt",
                            root_ + L"\\Other/./kept.txt"});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_TRUE(IsFolder(empty)) << "an empty folder that nothing listed lies in stays";
 }
 
@@ -263,7 +265,7 @@ TEST_F(FileRemovalTest, PlantedLinksLeadNowhere) {
         listed.push_back(c.listed);
     }
     RecordScope::SetFiles(listed);
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     ExpectMarkedFoldersIntact();
 }
 
@@ -287,7 +289,7 @@ TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
     RaceFolderMoved = false;
     RecordScope::SetFiles({file});
     RemovalCheckedHook = SwapTheCheckedFolder;
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     RemovalCheckedHook = nullptr;
     ASSERT_TRUE(RaceFolderMoved) << "the swap did not happen";
     ExpectMarkedFoldersIntact();
@@ -305,7 +307,7 @@ TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opened, 30000)) << "the holder did not open the file";
 
     RecordScope::SetFiles({file, other});
-    RemoveInstalledFiles();
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_EQ(Content, ReadFileBytes(file)) << "a file in use stays";
     EXPECT_FALSE(PathExists(CompanionOf(file))) << "its companion is not in use";
     EXPECT_TRUE(IsFolder(root_ + L"\\Busy\\Deep"));

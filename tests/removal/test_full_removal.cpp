@@ -1,21 +1,20 @@
 // The removal steps run in their order on a whole sample installation: what
 // the steps remove is gone, everything else is still there, and every
 // sentinel file outside the listed set is intact byte for byte.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 
-#include <gtest/gtest.h>
-
 #include "RemovalBench.h"
-#include "app/UninstallRecord.h"
-#include "app/VersionProbes.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "removal/AssociationRestore.h"
 #include "removal/FileRemoval.h"
 #include "removal/RegistryCleanup.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "support/VersionProbes.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -55,10 +54,10 @@ protected:
         for (const wchar_t* fixed : {L"uninstall.ini", L"MediaFiles.qvd", L"MediaFiles.qvdn"})
             files.push_back(InstallFolderOf(sample_) + fixed);
         RecordScope::SetFiles(files);
-        RemoveInstalledFiles();
-        RestoreFileAssociations();
-        CleanRegistry();
-        RemovePreviewFiles(window_.Page());
+        RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
+        RestoreFileAssociations(UninstallRecord.ProductKey, UninstallRecord.IsVistaOrLater, TestRun());
+        CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
+        RemovePreviewFiles(UninstallRecord.PreviewFolder, TestRun(), &window_);
     }
     // Drops one sentinel (its file included) from the layout.
     void WithoutSentinel(const std::wstring& path) {

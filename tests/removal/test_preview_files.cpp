@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "RemovalBench.h"
-#include "app/UninstallRecord.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "removal/FileRemoval.h"
-#include "support/HeldFolders.h"
+#include "removal/HeldFolders.h"
 #include "support/UserRights.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -45,7 +45,7 @@ protected:
     }
     void Run(const std::wstring& preview) {
         UninstallRecord.PreviewFolder = preview.c_str();
-        RemovePreviewFiles(window_.Page());
+        RemovePreviewFiles(UninstallRecord.PreviewFolder, TestRun(), &window_);
     }
 
     RecordScope record_;

@@ -1,18 +1,17 @@
 // CleanRegistry against Wine's registry: the product's keys under both
 // roots, App Paths, the three forms of the uninstall entry, "PictureIndex",
 // and the Visual Studio work behind VisualStudioPresent.
-#include <windows.h>
-#include <objbase.h>
-
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
 
 #include "FakeVisualStudio.h"
 #include "RemovalBench.h"
-#include "app/UninstallRecord.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "removal/RegistryCleanup.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -75,7 +74,7 @@ TEST_F(RegistryCleanupTest, DeletesTheProductsKeysAndKeepsItsNeighbours) {
     SetRegString(HKEY_CURRENT_USER, IconKey, L"", L"%1");
     SetRegString(HKEY_CURRENT_USER, IconKey, L"Other", L"kept");
 
-    CleanRegistry();
+    CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
 
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         EXPECT_FALSE(RegKeyExists(root, Maker + Product));
@@ -97,7 +96,7 @@ TEST_F(RegistryCleanupTest, EachFormOfTheUninstallEntryGoes) {
         SetRegString(HKEY_LOCAL_MACHINE, Uninstall + Product + suffix + L"\\Sub", L"x", L"y");
         for (const wchar_t* other : {L" (32-bit)", L" (64-bit)  "})
             SetRegString(HKEY_LOCAL_MACHINE, Uninstall + Product + other, L"DisplayName", L"other");
-        CleanRegistry();
+        CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Uninstall + Product + suffix))
             << "suffix \"" << Narrow(suffix) << "\"";
         for (const wchar_t* other : {L" (32-bit)", L" (64-bit)  "})
@@ -108,7 +107,7 @@ TEST_F(RegistryCleanupTest, EachFormOfTheUninstallEntryGoes) {
 TEST_F(RegistryCleanupTest, CreatesTheIconKeyWhenItIsMissing) {
     if (iconKeyExisted_) GTEST_SKIP() << "the prefix has its own HKCU IcoFile key";
     ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, IconKey));
-    CleanRegistry();
+    CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
     EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, IconKey));
     EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, IconKey, L"PictureIndex"));
 }
@@ -123,7 +122,7 @@ TEST_F(RegistryCleanupTest, FieldsThatNameTheSharedParentDeleteNothing) {
     for (const wchar_t* field : {L"", L"\\", L"\\\\", L"x\\", L"\\x", L"a\\\\b"}) {
         UninstallRecord.ProductKey = field;
         UninstallRecord.ProgramFileName = field;
-        CleanRegistry();
+        CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
         EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Maker + Neighbour + L"\\Files")) << Narrow(field);
         EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, Maker + Neighbour + L"\\Files")) << Narrow(field);
         EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, AppPaths + L"QvTestProduct Pro.exe")) << Narrow(field);
@@ -199,7 +198,7 @@ TEST_F(CleanupVisualStudioTest, NothingWhenNoVisualStudioWasFoundAtStartUp) {
     FakeAutomation automation({L"9.0", L"11.0"}, root_);
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     UninstallRecord.VisualStudioPresent = 0;
-    CleanRegistry();
+    CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
     for (const std::wstring& version : sample_.visualStudioVersions)
         for (const auto& key : AddinKeysOf(version))
             EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
@@ -213,7 +212,7 @@ TEST_F(CleanupVisualStudioTest, InstalledVersionsNewestFirst) {
     Uninstalled(L"8.0");
     Uninstalled(L"10.0");
     UninstallRecord.VisualStudioPresent = 1;
-    CleanRegistry();
+    CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
     ASSERT_TRUE(automation.WaitForServersToEnd());
 
     const std::vector<std::string> calls = CallsOf(automation);

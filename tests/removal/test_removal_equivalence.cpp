@@ -11,6 +11,7 @@
 #include "RemovalBench.h"
 #include "bench/TestFiles.h"
 #include "removal/FileRemoval.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -166,7 +167,8 @@ GeneratedTree Generate(unsigned seed) {
     // The list order of a registry walk: mostly folder by folder, with some
     // entries moved elsewhere.
     for (size_t i = 0; i < tree.listed.size(); ++i)
-        if (random.Chance(25)) std::swap(tree.listed[i], tree.listed[random.Below(static_cast<unsigned>(tree.listed.size()))]);
+        if (random.Chance(25))
+            std::swap(tree.listed[i], tree.listed[random.Below(static_cast<unsigned>(tree.listed.size()))]);
     tree.startFolder = folders[random.Below(static_cast<unsigned>(folders.size()))];
     return tree;
 }
@@ -252,7 +254,7 @@ TEST(RemovalEquivalenceTest, GeneratedTreesEndAsTheStepByStepRemovalLeavesThem) 
         {
             Copy copy(productRoot, tree);
             RecordScope::SetFiles(copy.Listed());
-            RemoveInstalledFiles();
+            RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
             product = copy.Result();
         }
         SetCurrentDirectoryW(L"C:\\");

@@ -1,15 +1,15 @@
 // The log and plan writer: its lines, written through at once, and the
 // creation of its file, which never follows a planted link, never truncates
 // what lies elsewhere and refuses the folders the run removes.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <regex>
 
-#include "app/UninstallRecord.h"
+#include "RemovalBench.h"
 #include "bench/TestFiles.h"
-#include "removal/RemovalLog.h"
+#include "removal/RemovalRun.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -46,7 +46,7 @@ protected:
         victimBefore_ = StateOf(victim_);
     }
     void TearDown() override {
-        CloseRemovalLog(0);
+        TestRun().CloseLog(0);
         for (const std::wstring& link : {root_ + L"\\Linked", root_ + L"\\Logs\\folder-link.log",
                                          root_ + L"\\Logs\\file-link.log", root_ + L"\\Logs\\taken.log.1.new"})
             RemoveLink(link);
@@ -63,18 +63,18 @@ protected:
 
 TEST_F(RemovalLogTest, HeaderActionLinesAndClosingLine) {
     const std::wstring path = root_ + L"\\Logs\\u.log";
-    ASSERT_EQ(1, OpenRemovalLog(path.c_str(), 0));
-    EXPECT_EQ(1, RemovalLogIsOpen());
-    EXPECT_EQ(0, IsPlanRun());
-    EXPECT_EQ(0, OpenRemovalLog((root_ + L"\\Logs\\second.log").c_str(), 0)) << "one log at a time";
-    LogRemovalAction(L"file", L"C:\\App\\a.dll", LogOutcome::Removed, 0);
-    LogRemovalAction(L"key", L"HKLM\\SOFTWARE\\Quorvex\\QvTest Log", LogOutcome::Absent, ERROR_FILE_NOT_FOUND);
-    LogRemovalAction(L"folder", L"C:\\App", LogOutcome::Kept, ERROR_DIR_NOT_EMPTY);
-    LogRemovalAction(L"value", L"line\r\nbreak\tand \x263A \xD83D\xDE00", LogOutcome::WouldRemove, 0);
-    LogRemovalAction(L"association", L".qvg", LogOutcome::WouldKeep, ERROR_ACCESS_DENIED);
-    LogRemovalNote(L"two\nlines");
-    CloseRemovalLog(ERROR_BUSY);
-    EXPECT_EQ(0, RemovalLogIsOpen());
+    ASSERT_EQ(1, OpenTestLog(path.c_str(), 0));
+    EXPECT_EQ(1, TestRun().IsLogged());
+    EXPECT_EQ(0, TestRun().IsPlan());
+    EXPECT_EQ(0, OpenTestLog((root_ + L"\\Logs\\second.log").c_str(), 0)) << "one log at a time";
+    TestRun().Log(L"file", L"C:\\App\\a.dll", LogOutcome::Removed, 0);
+    TestRun().Log(L"key", L"HKLM\\SOFTWARE\\Quorvex\\QvTest Log", LogOutcome::Absent, ERROR_FILE_NOT_FOUND);
+    TestRun().Log(L"folder", L"C:\\App", LogOutcome::Kept, ERROR_DIR_NOT_EMPTY);
+    TestRun().Log(L"value", L"line\r\nbreak\tand \x263A \xD83D\xDE00", LogOutcome::WouldRemove, 0);
+    TestRun().Log(L"association", L".qvg", LogOutcome::WouldKeep, ERROR_ACCESS_DENIED);
+    TestRun().Note(L"two\nlines");
+    TestRun().CloseLog(ERROR_BUSY);
+    EXPECT_EQ(0, TestRun().IsLogged());
 
     const std::string text = ReadFileBytes(path);
     ASSERT_EQ(0u, text.find(ByteOrderMark));
@@ -111,20 +111,20 @@ TEST_F(RemovalLogTest, HeaderActionLinesAndClosingLine) {
 
 TEST_F(RemovalLogTest, EachLineReachesTheFileAtOnce) {
     const std::wstring path = root_ + L"\\Logs\\plan.txt";
-    ASSERT_EQ(1, OpenRemovalLog(path.c_str(), 1));
-    EXPECT_EQ(1, IsPlanRun());
+    ASSERT_EQ(1, OpenTestLog(path.c_str(), 1));
+    EXPECT_EQ(1, TestRun().IsPlan());
     EXPECT_EQ(
         0u, ReadFileBytes(path).find(std::string(ByteOrderMark) + "GlyphSmith uninstall plan: nothing is removed\r\n"));
     for (int i = 0; i < 3; ++i) {
         const std::wstring subject = L"C:\\App\\file" + std::to_wstring(i);
-        LogRemovalAction(L"file", subject.c_str(), LogOutcome::WouldRemove, 0);
+        TestRun().Log(L"file", subject.c_str(), LogOutcome::WouldRemove, 0);
         // Read by another handle while the writer still holds the file.
         const std::string text = ReadFileBytes(path);
         EXPECT_NE(std::string::npos, text.find("would remove: file \"" + Narrow(subject) + "\"")) << i;
         EXPECT_EQ("\r\n", text.substr(text.size() - 2));
     }
-    CloseRemovalLog(0);
-    EXPECT_EQ(0, IsPlanRun());
+    TestRun().CloseLog(0);
+    EXPECT_EQ(0, TestRun().IsPlan());
     EXPECT_NE(std::string::npos, ReadFileBytes(path).find("exit code 0: "));
 }
 
@@ -140,8 +140,8 @@ TEST_F(RemovalLogTest, ReplacesTheNamedEntryButNothingBehindIt) {
     for (const wchar_t* name : {L"old.log", L"hard.log", L"file-link.log", L"taken.log", L"new.log"}) {
         SCOPED_TRACE(Narrow(name));
         const std::wstring path = logs + name;
-        const int opened = OpenRemovalLog(path.c_str(), 0);
-        CloseRemovalLog(0);
+        const int opened = OpenTestLog(path.c_str(), 0);
+        TestRun().CloseLog(0);
         EXPECT_EQ(victimBefore_, StateOf(victim_)) << "the file behind the name is untouched";
         // Windows refuses a link at the name; Wine cannot tell a link to a
         // file from the file, and the name is replaced.
@@ -179,11 +179,11 @@ TEST_F(RemovalLogTest, RefusesFoldersLinksDevicesAndTheFoldersTheRunRemoves) {
         L"",
     };
     for (const std::wstring& path : refused) {
-        EXPECT_EQ(0, OpenRemovalLog(path.c_str(), 0)) << Narrow(path);
-        EXPECT_EQ(0, RemovalLogIsOpen());
-        EXPECT_EQ(0, IsPlanRun());
+        EXPECT_EQ(0, OpenTestLog(path.c_str(), 0)) << Narrow(path);
+        EXPECT_EQ(0, TestRun().IsLogged());
+        EXPECT_EQ(0, TestRun().IsPlan());
     }
-    EXPECT_EQ(0, OpenRemovalLog(nullptr, 1));
+    EXPECT_EQ(0, OpenTestLog(nullptr, 1));
     EXPECT_EQ(std::vector<std::wstring>{L"victim.txt"}, ListTree(root_ + L"\\Victim"));
     EXPECT_EQ(victimBefore_, StateOf(victim_));
     EXPECT_EQ(std::vector<std::wstring>{L"Deep\\"}, ListTree(root_ + L"\\Install"));
@@ -192,9 +192,9 @@ TEST_F(RemovalLogTest, RefusesFoldersLinksDevicesAndTheFoldersTheRunRemoves) {
     UninstallRecord.InstallFolder.Empty();
     UninstallRecord.ExeFolder.Empty();
     UninstallRecord.PreviewFolder = L"C:\\";
-    ASSERT_EQ(1, OpenRemovalLog((root_ + L"\\Install\\Deep\\u.log").c_str(), 0));
-    CloseRemovalLog(0);
-    ASSERT_EQ(1, OpenRemovalLog((root_ + L"\\Preview\\A\\u.log").c_str(), 0));
+    ASSERT_EQ(1, OpenTestLog((root_ + L"\\Install\\Deep\\u.log").c_str(), 0));
+    TestRun().CloseLog(0);
+    ASSERT_EQ(1, OpenTestLog((root_ + L"\\Preview\\A\\u.log").c_str(), 0));
 }
 
 }  // namespace

@@ -7,14 +7,15 @@
 #include <algorithm>
 
 #include "FakeVisualStudio.h"
-#include "app/UninstallRecord.h"
-#include "app/VersionProbes.h"
+#include "RemovalBench.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
-#include "removal/RemovalLog.h"
+#include "removal/RemovalRun.h"
 #include "removal/VisualStudioAddin.h"
 #include "removal/VisualStudioAutomation.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "support/VersionProbes.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -148,15 +149,16 @@ TEST_F(VisualStudioTest, DetectionThroughTheWow6432NodeKey) {
     for (const auto& c : cases) {
         DeleteRegTree(HKEY_LOCAL_MACHINE, detection);
         if (c.installDir) SetRegString(HKEY_LOCAL_MACHINE, detection, L"InstallDir", c.installDir);
-        EXPECT_EQ(c.installed, IsVisualStudioInstalled(L"9.0")) << (c.installDir ? Narrow(c.installDir) : "none");
+        EXPECT_EQ(c.installed, IsVisualStudioInstalled(L"9.0", UninstallRecord.Is64BitWindows))
+            << (c.installDir ? Narrow(c.installDir) : "none");
     }
     if (rootDevenv) DeleteFileW(L"C:\\devenv.exe");
 
     // On 64-bit Windows only the Wow6432Node key counts; on 32-bit only the plain one.
     DeleteRegTree(HKEY_LOCAL_MACHINE, detection);
-    EXPECT_EQ(0, IsVisualStudioInstalled(L"9.0"));
+    EXPECT_EQ(0, IsVisualStudioInstalled(L"9.0", UninstallRecord.Is64BitWindows));
     UninstallRecord.Is64BitWindows = 0;
-    EXPECT_EQ(1, IsVisualStudioInstalled(L"9.0"));
+    EXPECT_EQ(1, IsVisualStudioInstalled(L"9.0", UninstallRecord.Is64BitWindows));
 }
 
 // Wine presents 64-bit Windows to both builds. Visual Studio is a 32-bit
@@ -171,18 +173,18 @@ TEST_F(VisualStudioTest, The64BitProbeLeadsTheDetectionToThe32BitView) {
     DeleteRegTree(HKEY_LOCAL_MACHINE, VisualStudioDetectionKey(L"9.0"));
     DeleteRegTree(HKEY_LOCAL_MACHINE, plain, KEY_WOW64_32KEY);
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, plain, L"InstallDir", Folder(L"9.0"), KEY_WOW64_64KEY));
-    EXPECT_EQ(0, IsVisualStudioInstalled(L"9.0")) << "the 64-bit view's key alone";
+    EXPECT_EQ(0, IsVisualStudioInstalled(L"9.0", UninstallRecord.Is64BitWindows)) << "the 64-bit view's key alone";
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, plain, L"InstallDir", Folder(L"9.0"), KEY_WOW64_32KEY));
-    EXPECT_EQ(1, IsVisualStudioInstalled(L"9.0")) << "registered by a 32-bit installer";
+    EXPECT_EQ(1, IsVisualStudioInstalled(L"9.0", UninstallRecord.Is64BitWindows)) << "registered by a 32-bit installer";
 }
 
 TEST_F(VisualStudioTest, AnyVersion) {
-    EXPECT_EQ(1, IsAnyVisualStudioInstalled());
+    EXPECT_EQ(1, IsAnyVisualStudioInstalled(UninstallRecord.Is64BitWindows));
     for (const std::wstring& version : {L"8.0", L"9.0", L"10.0"})
         DeleteRegTree(HKEY_LOCAL_MACHINE, VisualStudioDetectionKey(version));
-    EXPECT_EQ(1, IsAnyVisualStudioInstalled()) << "11.0 alone";
+    EXPECT_EQ(1, IsAnyVisualStudioInstalled(UninstallRecord.Is64BitWindows)) << "11.0 alone";
     DeleteFileW((Folder(L"11.0") + L"devenv.exe").c_str());
-    EXPECT_EQ(0, IsAnyVisualStudioInstalled());
+    EXPECT_EQ(0, IsAnyVisualStudioInstalled(UninstallRecord.Is64BitWindows));
 }
 
 TEST_F(VisualStudioTest, NineDeletionsWithTheVersionsClassKey) {
@@ -202,7 +204,7 @@ TEST_F(VisualStudioTest, NineDeletionsWithTheVersionsClassKey) {
         SetRegString(HKEY_CLASSES_ROOT, other, L"", L"add-in");
         for (const auto& key : AddinKeysOf(version)) SetRegString(key.first, key.second + L"\\Deeper", L"x", L"y");
         FakeDevenvLog devenv(folder_);
-        RemoveVisualStudioAddin(version.c_str());
+        RemoveVisualStudioAddin(version.c_str(), TestRun());
         for (const auto& key : AddinKeysOf(version))
             EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(version) << " " << Narrow(key.second);
         EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, other)) << Narrow(version);
@@ -222,7 +224,7 @@ TEST_F(VisualStudioTest, SetupRunWithTheFolderExactlyAsRead) {
     for (const std::wstring& installDir : {plainFolder, plainFolder + L"\\"}) {
         SetRegString(HKEY_LOCAL_MACHINE, VisualStudioKey(L"10.0"), L"InstallDir", installDir);
         FakeDevenvLog devenv(folder_);
-        RemoveVisualStudioAddin(L"10.0");
+        RemoveVisualStudioAddin(L"10.0", TestRun());
         ASSERT_TRUE(devenv.WaitForLines(1));
         const std::wstring line = devenv.Lines().front();
         const size_t bar = line.find(L'|');
@@ -238,7 +240,7 @@ TEST_F(VisualStudioTest, AutomationThenSetupRunForAnInstalledVersion) {
     FakeAutomation automation({L"11.0"}, folder_);
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     FakeDevenvLog devenv(folder_);
-    RemoveVisualStudioAddin(L"11.0");
+    RemoveVisualStudioAddin(L"11.0", TestRun());
     ASSERT_TRUE(automation.WaitForServersToEnd());
     const std::vector<std::string> calls = Calls(automation.Log());
     ASSERT_FALSE(calls.empty());
@@ -256,9 +258,9 @@ TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     FakeDevenvLog devenv(folder_);
     const std::wstring plan = folder_ + L"\\plan.txt";
-    ASSERT_EQ(1, OpenRemovalLog(plan.c_str(), 1));
-    RemoveVisualStudioAddin(L"11.0");
-    CloseRemovalLog(0);
+    ASSERT_EQ(1, OpenTestLog(plan.c_str(), 1));
+    RemoveVisualStudioAddin(L"11.0", TestRun());
+    TestRun().CloseLog(0);
     for (const auto& key : AddinKeysOf(L"11.0")) EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
     EXPECT_TRUE(automation.Log().empty());
     EXPECT_NE(std::string::npos,
@@ -266,9 +268,9 @@ TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
 
     // The real removal after it starts the setup run once: the plan started none.
     const std::wstring log = folder_ + L"\\log.txt";
-    ASSERT_EQ(1, OpenRemovalLog(log.c_str(), 0));
-    RemoveVisualStudioAddin(L"11.0");
-    CloseRemovalLog(0);
+    ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
+    RemoveVisualStudioAddin(L"11.0", TestRun());
+    TestRun().CloseLog(0);
     ASSERT_TRUE(automation.WaitForServersToEnd());
     ASSERT_TRUE(devenv.WaitForLines(1));
     EXPECT_EQ(1u, devenv.Lines().size());

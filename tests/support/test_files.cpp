@@ -1,8 +1,7 @@
 // File and folder utilities on Wine's real file system: existence tests,
-// deletions, the folder walk, folder creation and the work folder.
-#include <windows.h>
-
+// the root rules and the walk parent of the removal walks.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "bench/TestFiles.h"
 #include "support/Files.h"
@@ -79,46 +78,6 @@ TEST_F(FilesTest, WalkParent) {
     for (wchar_t& ch : small) ch = 0xCCCC;
     EXPECT_FALSE(GetWalkParent(L"C:\\Apps\\X", small, 4));
     for (int i = 1; i < 4; ++i) EXPECT_EQ(0xCCCC, small[i]) << "nothing written past the buffer";
-}
-
-TEST_F(FilesTest, DeleteFileKeepsAFolderThatHoldsMore) {
-    const std::wstring file = root_ + L"\\Folder\\a.txt";
-    Write(file);
-    Write(root_ + L"\\Folder\\b.txt");
-    EXPECT_NE(0, DeleteFileAndEmptyFolders(file.c_str()));
-    EXPECT_FALSE(PathExists(file));
-    EXPECT_TRUE(PathExists(root_ + L"\\Folder\\b.txt"));
-    EXPECT_EQ(root_, Current()) << "the current directory is the folder's parent";
-}
-
-TEST_F(FilesTest, DeleteFileRemovesEmptiedFoldersUpToTheDriveRoot) {
-    const std::wstring top = L"C:\\QvFilesTop";
-    RemoveTree(top);
-    const std::wstring file = top + L"\\B\\f.txt";
-    Write(file);
-    ASSERT_TRUE(SetCurrentDirectoryW((top + L"\\B").c_str()));
-    EXPECT_NE(0, DeleteFileAndEmptyFolders(file.c_str()));
-    EXPECT_FALSE(PathExists(top));
-    EXPECT_TRUE(IsFolder(L"C:\\"));
-    EXPECT_EQ(L"C:\\", Current()) << "the walk's last parent is the root itself";
-    RemoveTree(top);
-}
-
-TEST_F(FilesTest, DeleteFileThatIsGoneStillPrunes) {
-    MakeFolders(root_ + L"\\Empty\\Deeper");
-    Write(root_ + L"\\keep.txt");
-    DeleteFileAndEmptyFolders((root_ + L"\\Empty\\Deeper\\gone.txt").c_str());
-    EXPECT_FALSE(PathExists(root_ + L"\\Empty"));
-    EXPECT_TRUE(IsFolder(root_));
-}
-
-TEST_F(FilesTest, DeleteFileOutsideItsBoundsIsHarmless) {
-    Write(root_ + L"\\keep.txt");
-    EXPECT_NE(0, DeleteFileAndEmptyFolders(L"no-backslash"));
-    const std::wstring longFolder = root_ + L"\\" + std::wstring(300, L'a');
-    EXPECT_NE(0, DeleteFileAndEmptyFolders((longFolder + L"\\f.txt").c_str()));
-    EXPECT_NE(0, DeleteFileAndEmptyFolders((std::wstring(600, L'b') + L"\\f.txt").c_str()));
-    EXPECT_TRUE(PathExists(root_ + L"\\keep.txt"));
 }
 
 }  // namespace

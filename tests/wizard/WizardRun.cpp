@@ -1,4 +1,4 @@
-#include "wizard/WizardRun.h"
+#include "WizardRun.h"
 
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"

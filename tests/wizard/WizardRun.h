@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/BrokenResources.h"
 #include "bench/Driver.h"
-#include "tools/sample_install/SampleInstallation.h"
-#include "wizard/BrokenResources.h"
-#include "wizard/PageDriver.h"
-#include "wizard/Snapshot.h"
+#include "bench/PageDriver.h"
+#include "bench/SampleInstallation.h"
+#include "bench/Snapshot.h"
 
 namespace qvtest {
 

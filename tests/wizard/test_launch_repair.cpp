@@ -1,15 +1,14 @@
 // The repair launch in this process: the command line it forms and the
 // program that Windows really starts from it.
+#include <cderr.h>
 #include <gtest/gtest.h>
 
-#include "app/UninstallRecord.h"
 #include "bench/Driver.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "wizard/MaintenancePage.h"
 #include "wizard/RepairLaunch.h"
-
-#include <cderr.h>
+#include "wizard/UninstallRecord.h"
 
 namespace {
 
@@ -31,15 +30,17 @@ TEST(RepairFileDialog, ARefusedInitialNameIsTriedOnceMoreAsThePlainProgramPath) 
         {L"C:\\Setup\\Repair.exe -x <in", FNERR_INVALIDFILENAME, L""},
         {L"\"C:\\Set|up\\Repair.exe\" -x", FNERR_INVALIDFILENAME, L""},
         {L"\"C:\\Setup\\Repair.exe -x", FNERR_INVALIDFILENAME, L""},  // no closing quotation mark
-        {L"", FNERR_INVALIDFILENAME, nullptr},  // already the empty name
+        {L"", FNERR_INVALIDFILENAME, nullptr},                        // already the empty name
     };
     for (const auto& c : cases) {
         wchar_t next[260];
         wmemset(next, L'#', 260);
         const int again = InitialNameAfterRefusal(c.refused, c.error, next);
         EXPECT_EQ(again, c.next ? 1 : 0) << Narrow(c.refused) << " / " << c.error;
-        if (c.next) EXPECT_STREQ(next, c.next) << Narrow(c.refused);
-        else EXPECT_EQ(next[0], L'#') << "untouched: " << Narrow(c.refused);
+        if (c.next)
+            EXPECT_STREQ(next, c.next) << Narrow(c.refused);
+        else
+            EXPECT_EQ(next[0], L'#') << "untouched: " << Narrow(c.refused);
     }
 }
 

@@ -4,7 +4,6 @@
 // this program at 96 dpi in the shared prefix and at 120, 144 and 192 dpi in
 // prefixes of their own (run-at-dpi), with QV_EXPECTED_DPI set.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <cstdlib>
@@ -14,16 +13,16 @@
 #include <tuple>
 #include <vector>
 
-#include "app/UninstallRecord.h"
 #include "bench/Driver.h"
+#include "bench/RealPages.h"
 #include "bench/TestFiles.h"
 #include "framework/Wnd.h"
 #include "imaging/QvPicture.h"
 #include "resources/resource.h"
 #include "support/ScreenScale.h"
 #include "wizard/PageLook.h"
-#include "wizard/RealPages.h"
 #include "wizard/ScreenResources.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 
@@ -58,7 +57,9 @@ public:
 };
 const auto* const Environment = ::testing::AddGlobalTestEnvironment(new PageLookEnvironment);
 
-INT_PTR CALLBACK PlainPageProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+INT_PTR CALLBACK PlainPageProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
 
 std::vector<HWND> Children(HWND page) {
     std::vector<HWND> children;
@@ -80,12 +81,18 @@ RECT WorkArea() {
     return area;
 }
 
-int Width(const RECT& r) { return r.right - r.left; }
-int Height(const RECT& r) { return r.bottom - r.top; }
+int Width(const RECT& r) {
+    return r.right - r.left;
+}
+int Height(const RECT& r) {
+    return r.bottom - r.top;
+}
 
 // The page itself stays hidden in these tests, so a control's own style tells
 // whether it shows.
-bool Shown(HWND control) { return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool Shown(HWND control) {
+    return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 // Every page is opened hidden once per process, with its real procedure and
 // left alone, and kept until the end: opening and closing top-level windows is
@@ -132,7 +139,7 @@ TEST_F(PageLookTest, ScreenResourcesFollowTheDpi) {
         HFONT font;
         int height, weight;
     } fonts[] = {
-        {BodyFont, -12, 400}, {BoldFont, -12, 700}, {HeadingFont, -17, 500},
+        {BodyFont, -12, 400},        {BoldFont, -12, 700},       {HeadingFont, -17, 500},
         {BannerTitleFont, -21, 400}, {BannerLineFont, -14, 400},
     };
     for (const auto& f : fonts) {
@@ -355,8 +362,8 @@ TEST_F(PageLookTest, BannerAndFooterBandsAtTheScreensScale) {
 TEST_F(PageLookTest, EachPageShowsItsPicturesAtTheirRenderedSize) {
     using Picture = std::tuple<int, int, std::wstring>;  // template, control, picture name
     const std::vector<Picture> expected = {
-        {IDD_MAINTENANCE, IDC_PICTURE, L"up"}, {IDD_MAINTENANCE, IDC_PICTURE2, L"ok"},
-        {IDD_SUCCESS, IDC_PICTURE, L"ok_large"}, {IDD_ERROR, IDC_PICTURE, L"err_large"},
+        {IDD_MAINTENANCE, IDC_PICTURE, L"up"},        {IDD_MAINTENANCE, IDC_PICTURE2, L"ok"},
+        {IDD_SUCCESS, IDC_PICTURE, L"ok_large"},      {IDD_ERROR, IDC_PICTURE, L"err_large"},
         {IDD_EXIT_CONFIRM, IDC_PICTURE, L"question"},
     };
     std::vector<Picture> found;

@@ -2,7 +2,7 @@
 // process, made by WindowHolder.exe.
 #include <gtest/gtest.h>
 
-#include "wizard/HeldWindows.h"
+#include "bench/HeldWindows.h"
 #include "wizard/RunningApps.h"
 
 namespace {

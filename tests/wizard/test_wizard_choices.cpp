@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "WizardRun.h"
+#include "bench/HeldWindows.h"
 #include "bench/TestFiles.h"
-#include "wizard/HeldWindows.h"
-#include "wizard/WizardRun.h"
 
 namespace qvtest {
 namespace {

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 
+#include "WizardRun.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
-#include "wizard/WizardRun.h"
 
 namespace qvtest {
 namespace {

@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/UninstallRecord.h"
 #include "removal/FileRemoval.h"
+#include "removal/RemovalRun.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 
@@ -107,7 +108,8 @@ double TimeRemoveInstalledFiles(int fileCount) {
     SetCurrentDirectoryW(L"C:\\");
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    RemoveInstalledFiles();
+    CRemovalRun run;
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, run);
     QueryPerformanceCounter(&end);
     if (GetFileAttributesW(BenchRoot.c_str()) != INVALID_FILE_ATTRIBUTES)
         std::fwprintf(stderr, L"RemoveInstalledFiles left %ls behind\n", BenchRoot.c_str());

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "bench/Driver.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "bench/SampleInstallation.h"
 
 using namespace qvtest;
 
@@ -128,8 +128,8 @@ private:
 };
 
 struct Start {
-    double visible = -1;  // ms from CreateProcess until the dialog was visible
-    double painted = -1;  // ms until the screen first showed the final frame
+    double visible = -1;           // ms from CreateProcess until the dialog was visible
+    double painted = -1;           // ms until the screen first showed the final frame
     unsigned long long final = 0;  // hash of the final frame
 };
 

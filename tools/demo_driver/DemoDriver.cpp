@@ -22,14 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/BrokenResources.h"
 #include "bench/Driver.h"
+#include "bench/HeldWindows.h"
+#include "bench/PageDriver.h"
+#include "bench/SampleInstallation.h"
 #include "bench/ScreenCapture.h"
+#include "bench/Snapshot.h"
 #include "bench/TestFiles.h"
-#include "tools/sample_install/SampleInstallation.h"
-#include "wizard/BrokenResources.h"
-#include "wizard/HeldWindows.h"
-#include "wizard/PageDriver.h"
-#include "wizard/Snapshot.h"
 
 using namespace qvtest;
 

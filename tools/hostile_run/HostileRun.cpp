@@ -15,8 +15,8 @@
 // the wizard with "/log"; the plan's "would remove" lines must be the log's
 // "removed" lines.
 
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,22 +27,22 @@
 
 #include "bench/Driver.h"
 #include "bench/LogLines.h"
+#include "bench/PageDriver.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "tools/hostile_run/Mutations.h"
 #include "tools/hostile_run/OutsideState.h"
 #include "tools/hostile_run/Planted.h"
-#include "tools/sample_install/SampleInstallation.h"
-#include "wizard/PageDriver.h"
 
 using namespace qvtest;
 using hostile::Places;
 
 namespace {
 
-constexpr DWORD CaseLimitMs = 60000;          // start to exit; longer is a hang
-constexpr DWORD BatchLimitMs = 30000;         // exit to the self-deletion batch's end
-constexpr DWORD RepressAfterMs = 5000;        // a press that had no effect is made once more
+constexpr DWORD CaseLimitMs = 60000;    // start to exit; longer is a hang
+constexpr DWORD BatchLimitMs = 30000;   // exit to the self-deletion batch's end
+constexpr DWORD RepressAfterMs = 5000;  // a press that had no effect is made once more
 constexpr DWORD CrashLookEveryMs = 500;
 const wchar_t BatchFile[] = L"C:\\QVUninst.bat";
 const wchar_t LogFolder[] = L"C:\\QvHostileLogs";
@@ -82,7 +82,9 @@ struct CaseState {
     std::vector<std::wstring> before;
 };
 
-void Fail(CaseResult& result, const std::string& what) { result.failures.push_back(what); }
+void Fail(CaseResult& result, const std::string& what) {
+    result.failures.push_back(what);
+}
 
 Places PlacesOf(const SampleInstallation& sample) {
     Places places;

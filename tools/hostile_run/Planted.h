@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tools/hostile_run/Mutations.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "bench/SampleInstallation.h"
 
 namespace hostile {
 

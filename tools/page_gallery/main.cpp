@@ -3,20 +3,19 @@
 // file. Page 102 shows both of its lines; page 103 never starts a removal.
 //   PageGallery.exe <output folder> [label]
 // Files: <output folder>\page101<label>.bmp ... page106<label>.bmp.
-#include <windows.h>
-
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
 
-#include "app/UninstallRecord.h"
+#include "bench/RealPages.h"
 #include "bench/ScreenCapture.h"
 #include "resources/resource.h"
 #include "wizard/PageLook.h"
-#include "wizard/RealPages.h"
 #include "wizard/ScreenResources.h"
+#include "wizard/UninstallRecord.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 //   SampleInstall.exe <Uninstall.exe to copy in>
 #include <cstdio>
 
-#include "tools/sample_install/SampleInstallation.h"
+#include "bench/SampleInstallation.h"
 
 int wmain(int argc, wchar_t** argv) {
     qvtest::SampleInstallation sample;

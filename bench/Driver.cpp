@@ -1,8 +1,8 @@
 #include "bench/Driver.h"
 
-#include "bench/ScreenCapture.h"
-
 #include <algorithm>
+
+#include "bench/ScreenCapture.h"
 
 namespace qvtest {
 
@@ -181,7 +181,9 @@ bool ProcessDriver::PressButton(HWND dialog, int controlId) {
            FALSE;
 }
 
-bool ProcessDriver::HasExited() const { return !process_ || WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+bool ProcessDriver::HasExited() const {
+    return !process_ || WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+}
 
 bool ProcessDriver::WaitForExit(DWORD& exitCode, DWORD timeoutMs) {
     if (!process_) return false;

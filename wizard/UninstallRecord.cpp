@@ -1,18 +1,16 @@
-#include "app/UninstallRecord.h"
+#include "wizard/UninstallRecord.h"
 
 #include <windows.h>
 
-#include "app/CommandLine.h"
-#include "app/ExitCodes.h"
-#include "app/Macros.h"
-#include "framework/WinApp.h"
+#include "removal/ExitCodes.h"
 #include "resources/resource.h"
 #include "support/Files.h"
 #include "support/Handles.h"
 #include "support/Registry.h"
+#include "support/VersionProbes.h"
+#include "wizard/Macros.h"
 
 CUninstallRecord UninstallRecord;
-CStartupFailure StartupFailure;
 
 namespace {
 
@@ -24,16 +22,6 @@ int CutAtLastQuote(CString& text) {
     const int mark = text.ReverseFind(L'"');
     if (mark >= 0) text.Truncate(mark);
     return mark;
-}
-
-// Shown in a message box, or kept for the log and the exit code of a quiet run.
-void ReportStartupFailure(const wchar_t* text, int quietExitCode) {
-    if (!RunOptions.Quiet) {
-        AfxMessageBox(text, MB_ICONERROR);
-        return;
-    }
-    StartupFailure.Text = text;
-    StartupFailure.ExitCode = quietExitCode;
 }
 
 void ReadDisplayName() {
@@ -68,8 +56,7 @@ int SplitArgsValue(const CString& enclosedValue, CString& productKey, CString& p
 void ReadListedFiles(const CString& productKey, CStringList& files) {
     const CString keyPath = CString(ProductRootKey) + productKey + L"\\Files";
     CRegistryKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, key.Receive()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, key.Receive()) != ERROR_SUCCESS)
         return;
 
     // Buffers sized from the key's own longest name and data, so that every
@@ -106,14 +93,15 @@ void ReadListedFiles(const CString& productKey, CStringList& files) {
     if (data) HeapFree(GetProcessHeap(), 0, data);
 }
 
-int ReadUninstallRecord() {
+int ReadUninstallRecord(CStartupFailure& failure) {
     CUninstallRecord& record = UninstallRecord;
     const CString settings = record.ExeFolder + L"uninstall.ini";
 
     wchar_t args[ArgsLimit];
     GetPrivateProfileStringW(L"uninstall", L"args", L"", args, ArgsLimit, settings);
     if (args[0] == L'\0') {
-        ReportStartupFailure(L"ERROR: Can't find uninstall.ini", ExitNotInstalled);
+        failure.Text = L"ERROR: Can't find uninstall.ini";
+        failure.ExitCode = ExitNotInstalled;
         return 0;
     }
     const CString enclosed = CString(L"\"") + args + L"\"";
@@ -123,10 +111,10 @@ int ReadUninstallRecord() {
     record.RepairCommand = repair;
 
     if (!SplitArgsValue(enclosed, record.ProductKey, record.ProgramFileName)) {
-        ReportStartupFailure(
+        failure.Text =
             L"ERROR: The \"args\" entry of uninstall.ini is damaged.\n\n"
-            L"It must name the product key and the program file, each in quotation marks.",
-            ExitBadConfiguration);
+            L"It must name the product key and the program file, each in quotation marks.";
+        failure.ExitCode = ExitBadConfiguration;
         return 0;
     }
 
@@ -136,7 +124,8 @@ int ReadUninstallRecord() {
         CString message;
         message.LoadString(IDS_INSTALL_FOLDER_MISSING);
         ExpandMacros(message);
-        ReportStartupFailure(message, ExitNotInstalled);
+        failure.Text = message;
+        failure.ExitCode = ExitNotInstalled;
         return 0;
     }
     record.InstallFolder = installFolder;
@@ -165,4 +154,21 @@ int ReadUninstallRecord() {
         record.FilesToRemove.Add(entry);
     }
     return 1;
+}
+
+CRemovalInput RemovalInputOf(const CUninstallRecord& record) {
+    CRemovalInput input;
+    input.ProductKey = record.ProductKey;
+    input.ProgramFileName = record.ProgramFileName;
+    input.PreviewFolder = record.PreviewFolder;
+    input.FilesToRemove = &record.FilesToRemove;
+    input.IsVistaOrLater = record.IsVistaOrLater;
+    input.Is64BitWindows = record.Is64BitWindows;
+    input.VisualStudioPresent = record.VisualStudioPresent;
+    return input;
+}
+
+void RunVersionProbes() {
+    UninstallRecord.IsVistaOrLater = IsWindowsVersionAtLeast(6, 0, 0);
+    UninstallRecord.Is64BitWindows = Is64BitWindows();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/String.h"
+#include "removal/Removal.h"
 
 struct CUninstallRecord {
     CString ExeFolder;        // folder of the running program, with its trailing "\"
@@ -28,19 +29,20 @@ constexpr int ModulePathLimit = 250;
 constexpr int ArgsLimit = 200;
 constexpr int RepairCommandLimit = 250;
 
-// Reads uninstall.ini from UninstallRecord.ExeFolder, then the registry.
-// Returns 1 when the record is complete, 0 after a message box has told the
-// user what is missing; in a quiet run no box is shown, and StartupFailure
-// tells what it would have said.
-int ReadUninstallRecord();
-
-// Why ReadUninstallRecord failed in a quiet run: the text of the message box
-// the wizard shows, and the exit code that ends the run.
+// Why ReadUninstallRecord failed: the text that tells the user what is
+// missing, and the exit code that ends a quiet run.
 struct CStartupFailure {
     CString Text;
     int ExitCode = 0;
 };
-extern CStartupFailure StartupFailure;
+
+// Reads uninstall.ini from UninstallRecord.ExeFolder, then the registry.
+// Returns 1 when the record is complete; otherwise 0, with `failure` telling
+// what is missing. Shows nothing: the caller decides how to tell it.
+int ReadUninstallRecord(CStartupFailure& failure);
+
+// Fills the record's IsVistaOrLater and Is64BitWindows.
+void RunVersionProbes();
 
 // Splits the enclosed "args" value ("<key>" "<program>") into its two fields
 // by cutting at the last four quotation marks. Returns 0 when the value holds
@@ -50,3 +52,6 @@ int SplitArgsValue(const CString& enclosedValue, CString& productKey, CString& p
 // Reads the data of every value of HKLM SOFTWARE\Quorvex\<productKey>\Files in
 // enumeration order into `files`; string values only, each read whole.
 void ReadListedFiles(const CString& productKey, CStringList& files);
+
+// What the removal engine is given of the record.
+CRemovalInput RemovalInputOf(const CUninstallRecord& record);

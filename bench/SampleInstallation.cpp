@@ -1,4 +1,4 @@
-#include "tools/sample_install/SampleInstallation.h"
+#include "bench/SampleInstallation.h"
 
 #include <shlobj.h>
 
@@ -24,7 +24,9 @@ std::wstring LocalAppData() {
 }
 
 // Some recognisable content, different for every file.
-std::string ContentFor(const std::wstring& path) { return "GlyphSmith sample file: " + Narrow(path) + "\r\n"; }
+std::string ContentFor(const std::wstring& path) {
+    return "GlyphSmith sample file: " + Narrow(path) + "\r\n";
+}
 
 bool WriteWithFolders(const std::wstring& path, const std::string& bytes) {
     MakeFolders(ParentOf(path));
@@ -89,14 +91,18 @@ std::string SentinelContent(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring InstallFolderOf(const SampleInstallation& sample) { return sample.installFolder + L"\\"; }
+std::wstring InstallFolderOf(const SampleInstallation& sample) {
+    return sample.installFolder + L"\\";
+}
 
 std::wstring PreviewFolderOf(const SampleInstallation& sample) {
     if (!sample.previewFolder.empty()) return sample.previewFolder;
     return LocalAppData() + L"\\Quorvex\\GlyphSmith\\Temporary Preview Files";
 }
 
-std::wstring ProductKeyPath(const SampleInstallation& sample) { return L"SOFTWARE\\Quorvex\\" + sample.productKey; }
+std::wstring ProductKeyPath(const SampleInstallation& sample) {
+    return L"SOFTWARE\\Quorvex\\" + sample.productKey;
+}
 
 std::wstring UninstallEntryPath(const SampleInstallation& sample) {
     return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + sample.productKey + L" (64-bit)";
@@ -121,7 +127,9 @@ std::wstring VisualStudioDetectionKey(const std::wstring& version) {
     return L"SOFTWARE\\Wow6432Node\\Microsoft\\VisualStudio\\" + version;
 }
 
-std::wstring VisualStudioKey(const std::wstring& version) { return L"Software\\Microsoft\\VisualStudio\\" + version; }
+std::wstring VisualStudioKey(const std::wstring& version) {
+    return L"Software\\Microsoft\\VisualStudio\\" + version;
+}
 
 std::wstring AddinClassKeyOf(const std::wstring& version) {
     return (version == L"9.0" || version == L"10.0") ? AddinClassB : AddinClassA;
@@ -131,10 +139,14 @@ std::vector<std::pair<HKEY, std::wstring>> AddinKeysOf(const std::wstring& versi
     const std::wstring editor = VisualStudioKey(version) + L"\\Default Editors\\ico\\Quorvex GlyphSmith";
     const std::wstring vsa = L"Software\\Microsoft\\VSA\\" + version + L"\\AddIns\\GlyphSmithAddin.Connect";
     const std::wstring addin = VisualStudioKey(version) + L"\\AddIns\\GlyphSmithAddin.Connect";
-    return {{HKEY_LOCAL_MACHINE, editor}, {HKEY_CURRENT_USER, editor},
-            {HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect.1"}, {HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect"},
-            {HKEY_CLASSES_ROOT, AddinClassKeyOf(version)}, {HKEY_LOCAL_MACHINE, vsa},
-            {HKEY_CURRENT_USER, vsa}, {HKEY_LOCAL_MACHINE, addin},
+    return {{HKEY_LOCAL_MACHINE, editor},
+            {HKEY_CURRENT_USER, editor},
+            {HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect.1"},
+            {HKEY_CLASSES_ROOT, L"GlyphSmithAddin.Connect"},
+            {HKEY_CLASSES_ROOT, AddinClassKeyOf(version)},
+            {HKEY_LOCAL_MACHINE, vsa},
+            {HKEY_CURRENT_USER, vsa},
+            {HKEY_LOCAL_MACHINE, addin},
             {HKEY_CURRENT_USER, addin}};
 }
 
@@ -245,8 +257,7 @@ bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* er
     }
 
     // The settings file and the uninstaller beside it.
-    const std::wstring repair =
-        sample.repairProgram.empty() ? folder + L"Setup\\Repair.exe" : sample.repairProgram;
+    const std::wstring repair = sample.repairProgram.empty() ? folder + L"Setup\\Repair.exe" : sample.repairProgram;
     const std::string ini = "[uninstall]\r\nargs=\"" + Narrow(sample.productKey) + "\" \"" +
                             Narrow(sample.programFileName) + "\"\r\nrepair=" + Narrow(repair) + "\r\n";
     if (!WriteFileBytes(folder + L"uninstall.ini", ini)) return Fail(error, L"cannot write uninstall.ini");

@@ -1,4 +1,4 @@
-#include "wizard/Snapshot.h"
+#include "bench/Snapshot.h"
 
 #include <windows.h>
 

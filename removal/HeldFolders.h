@@ -20,9 +20,13 @@
 #include "framework/String.h"
 #include "support/Handles.h"
 
+class CRemovalRun;
+
 class CHeldFolders {
 public:
-    CHeldFolders() = default;
+    // The folders' deletions are planned or made for `run`, and logged
+    // through it.
+    explicit CHeldFolders(CRemovalRun& run) : run_(run) {}
     CHeldFolders(const CHeldFolders&) = delete;
     CHeldFolders& operator=(const CHeldFolders&) = delete;
 
@@ -115,6 +119,7 @@ private:
     int PathOf(int index, wchar_t* path) const;
     int ListCurrent();
 
+    CRemovalRun& run_;
     Node nodes_[Capacity];
     int current_ = -1;
     wchar_t walkDirectory_[PathChars] = L"";

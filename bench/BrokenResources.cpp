@@ -1,4 +1,4 @@
-#include "wizard/BrokenResources.h"
+#include "bench/BrokenResources.h"
 
 namespace qvtest {
 

@@ -1,4 +1,4 @@
-#include "wizard/HeldWindows.h"
+#include "bench/HeldWindows.h"
 
 #include "bench/Driver.h"
 #include "bench/TestFiles.h"

@@ -1,4 +1,4 @@
-#include "wizard/PageDriver.h"
+#include "bench/PageDriver.h"
 
 namespace qvtest {
 
@@ -8,7 +8,9 @@ bool Has(HWND window, int controlId) {
     return GetDlgItem(window, controlId) != nullptr;
 }
 
-INT_PTR CALLBACK IgnoreEveryMessage(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK IgnoreEveryMessage(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
 
 }  // namespace
 
@@ -104,8 +106,8 @@ POINT TemplatePositionOnOwner(const std::wstring& module, int templateId, HWND o
         const short* xy = reinterpret_cast<const short*>(static_cast<const BYTE*>(data) + (extended ? 18 : 10));
         // The same template made here (hidden, without controls' procedures)
         // gives the dialog units of its own font.
-        HWND measure = CreateDialogIndirectParamW(
-            GetModuleHandleW(nullptr), static_cast<LPCDLGTEMPLATEW>(data), nullptr, IgnoreEveryMessage, 0);
+        HWND measure = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), static_cast<LPCDLGTEMPLATEW>(data),
+                                                  nullptr, IgnoreEveryMessage, 0);
         if (measure) {
             RECT units = {xy[0], xy[1], 0, 0};
             MapDialogRect(measure, &units);

@@ -6,6 +6,3 @@ int IsWindowsVersionAtLeast(int major, int minor, int servicePackMajor);
 
 // True on 64-bit Windows: the system offers GetSystemWow64DirectoryW.
 int Is64BitWindows();
-
-// Fills the record's IsVistaOrLater and Is64BitWindows.
-void RunVersionProbes();

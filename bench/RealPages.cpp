@@ -1,4 +1,4 @@
-#include "wizard/RealPages.h"
+#include "bench/RealPages.h"
 
 #include <cstring>
 #include <vector>
@@ -13,9 +13,12 @@
 namespace qvtest {
 
 const RealPage RealPages[6] = {
-    {IDD_MAINTENANCE, MaintenancePageProc}, {IDD_ACTION_REQUIRED, ActionRequiredPageProc},
-    {IDD_UNINSTALLING, UninstallPageProc},  {IDD_SUCCESS, SuccessPageProc},
-    {IDD_ERROR, ErrorPageProc},             {IDD_EXIT_CONFIRM, ExitConfirmPageProc},
+    {IDD_MAINTENANCE, MaintenancePageProc},
+    {IDD_ACTION_REQUIRED, ActionRequiredPageProc},
+    {IDD_UNINSTALLING, UninstallPageProc},
+    {IDD_SUCCESS, SuccessPageProc},
+    {IDD_ERROR, ErrorPageProc},
+    {IDD_EXIT_CONFIRM, ExitConfirmPageProc},
 };
 
 namespace {
@@ -40,8 +43,8 @@ public:
             windowClass.hInstance = instance;
             windowClass.lpszClassName = application.className;
             RegisterClassW(&windowClass);
-            windows_.push_back(CreateWindowExW(0, application.className, application.title, WS_OVERLAPPEDWINDOW, 0,
-                                               0, 100, 100, nullptr, nullptr, instance, nullptr));
+            windows_.push_back(CreateWindowExW(0, application.className, application.title, WS_OVERLAPPEDWINDOW, 0, 0,
+                                               100, 100, nullptr, nullptr, instance, nullptr));
         }
     }
     ~RunningApplicationWindows() {

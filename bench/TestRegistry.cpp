@@ -23,8 +23,7 @@ bool SetRegString(HKEY root, const std::wstring& key, const std::wstring& name, 
     return SetRegValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2), view);
 }
 
-std::optional<std::wstring> GetRegString(HKEY root, const std::wstring& key, const std::wstring& name,
-                                         REGSAM view) {
+std::optional<std::wstring> GetRegString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
     HKEY handle = nullptr;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return std::nullopt;
     DWORD bytes = 0;

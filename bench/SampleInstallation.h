@@ -19,9 +19,9 @@
 namespace qvtest {
 
 struct SampleAssociation {
-    std::wstring name;      // ".ext" or a file type
-    std::wstring previous;  // default value saved in the record
-    std::wstring product;   // "quorvex" value saved in the record
+    std::wstring name;                             // ".ext" or a file type
+    std::wstring previous;                         // default value saved in the record
+    std::wstring product;                          // "quorvex" value saved in the record
     std::wstring previousCommand, productCommand;  // file types only
     std::wstring previousIcon, productIcon;        // file types only
     // The live values under the classes root; unset: the product's value.

@@ -4,14 +4,16 @@
 #include <algorithm>
 
 #include "app/InstallApp.h"
-#include "app/UninstallRecord.h"
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
-#include "tools/sample_install/SampleInstallation.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
 namespace {
+
+CStartupFailure IgnoredFailure;  // the tests here read complete records
 
 const wchar_t ProductKey[] = L"QvTest Product";
 const wchar_t ProductPath[] = L"SOFTWARE\\Quorvex\\QvTest Product";
@@ -57,7 +59,7 @@ TEST_F(RecordTest, ArgsFieldsWithAndWithoutOuterQuotes) {
     };
     for (const auto& c : cases) {
         WriteIni(std::string("[uninstall]\r\nargs=") + c.args + "\r\nrepair=C:\\Setup\\Repair.exe\r\n");
-        ASSERT_EQ(1, ReadUninstallRecord()) << c.args;
+        ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure)) << c.args;
         EXPECT_STREQ(c.key, UninstallRecord.ProductKey) << c.args;
         EXPECT_STREQ(c.program, UninstallRecord.ProgramFileName) << c.args;
         EXPECT_STREQ(L"C:\\Setup\\Repair.exe", UninstallRecord.RepairCommand);
@@ -77,15 +79,15 @@ TEST_F(RecordTest, SplitNeedsFourQuotationMarks) {
 
 TEST_F(RecordTest, DisplayNameFromEntryThenTrailingBlankThenResource) {
     WriteIni("[uninstall]\r\nargs=\"QvTest Product\" \"GlyphSmith.exe\"\r\n");
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
     EXPECT_STREQ(L"Quorvex GlyphSmith 64-bit", UninstallRecord.AppDisplayName) << "string 5003 as fallback";
 
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, std::wstring(UninstallPath) + L" ", L"DisplayName", L"With Blank"));
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
     EXPECT_STREQ(L"With Blank", UninstallRecord.AppDisplayName);
 
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, UninstallPath, L"DisplayName", L"Exact Entry"));
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
     EXPECT_STREQ(L"Exact Entry", UninstallRecord.AppDisplayName);
 }
 
@@ -94,11 +96,12 @@ TEST_F(RecordTest, EmptyProductKeyUsesTheMakersKey) {
     const std::optional<std::wstring> saved = GetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", L"InstallDir");
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", L"InstallDir", L"C:\\Maker\\"));
     WriteIni("[uninstall]\r\nargs=\"\" \"GlyphSmith.exe\"\r\n");
-    EXPECT_EQ(1, ReadUninstallRecord());
+    EXPECT_EQ(1, ReadUninstallRecord(IgnoredFailure));
     EXPECT_STREQ(L"", UninstallRecord.ProductKey);
     EXPECT_STREQ(L"C:\\Maker\\", UninstallRecord.InstallFolder);
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key));
     RegDeleteValueW(key, L"InstallDir");
     RegCloseKey(key);
     if (saved) SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", L"InstallDir", *saved);
@@ -110,7 +113,7 @@ TEST_F(RecordTest, FilesInEnumerationOrderThenThreeFixedEntries) {
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, files, L"a", L"C:\\Apps\\QvTest\\First.exe"));
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\folders", L"PreviewTempDir", L"C:\\Preview"));
     WriteIni("[uninstall]\r\nargs=\"QvTest Product\" \"GlyphSmith.exe\"\r\n");
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
 
     // The registry's own enumeration order, whatever it is.
     std::vector<std::wstring> expected;
@@ -119,8 +122,7 @@ TEST_F(RecordTest, FilesInEnumerationOrderThenThreeFixedEntries) {
     for (DWORD i = 0;; ++i) {
         wchar_t name[80], data[300];
         DWORD nameLength = 80, bytes = sizeof(data);
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &bytes))
-            break;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &bytes)) break;
         expected.push_back(data);
     }
     RegCloseKey(key);
@@ -134,7 +136,7 @@ TEST_F(RecordTest, FilesInEnumerationOrderThenThreeFixedEntries) {
 
 TEST_F(RecordTest, EmptyOrMissingFilesKeyGivesTheFixedEntriesOnly) {
     WriteIni("[uninstall]\r\nargs=\"QvTest Product\" \"GlyphSmith.exe\"\r\n");
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
     EXPECT_EQ(3, UninstallRecord.FilesToRemove.GetCount());
     EXPECT_STREQ(L"", UninstallRecord.PreviewFolder);
 
@@ -142,7 +144,7 @@ TEST_F(RecordTest, EmptyOrMissingFilesKeyGivesTheFixedEntriesOnly) {
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(ProductPath) + L"\\Files").c_str(), 0,
                                              nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr));
     RegCloseKey(key);
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
     const std::vector<std::wstring> expected = {L"C:\\Apps\\QvTest\\uninstall.ini", L"C:\\Apps\\QvTest\\MediaFiles.qvd",
                                                 L"C:\\Apps\\QvTest\\MediaFiles.qvdn"};
     EXPECT_EQ(expected, Entries(UninstallRecord.FilesToRemove));
@@ -155,12 +157,12 @@ TEST_F(RecordTest, OddFilesValuesAreReadWholeOrSkipped) {
     const std::wstring longName(120, L'n');
     const DWORD number = 7;
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, files, L"long", longPath));
-    ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, files, L"bare", REG_SZ, bare.data(),
-                            static_cast<DWORD>(bare.size() * 2)));
+    ASSERT_TRUE(
+        SetRegValue(HKEY_LOCAL_MACHINE, files, L"bare", REG_SZ, bare.data(), static_cast<DWORD>(bare.size() * 2)));
     ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, files, L"number", REG_DWORD, &number, 4));
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, files, longName, L"C:\\Apps\\QvTest\\LongName.dat"));
     WriteIni("[uninstall]\r\nargs=\"QvTest Product\" \"GlyphSmith.exe\"\r\n");
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
 
     const std::vector<std::wstring> entries = Entries(UninstallRecord.FilesToRemove);
     ASSERT_EQ(6u, entries.size()) << "three listed strings and the fixed entries; the number is skipped";
@@ -190,7 +192,7 @@ TEST_F(RecordTest, InstallFolderFormsTheFixedEntriesOnlyBelowARoot) {
     WriteIni("[uninstall]\r\nargs=\"QvTest Product\" \"GlyphSmith.exe\"\r\n");
     for (const auto& c : cases) {
         ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, ProductPath, L"InstallDir", c.installDir));
-        ASSERT_EQ(1, ReadUninstallRecord()) << Narrow(c.installDir);
+        ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure)) << Narrow(c.installDir);
         EXPECT_STREQ(c.folder, UninstallRecord.InstallFolder);
         if (c.settingsEntry) {
             ASSERT_EQ(3, UninstallRecord.FilesToRemove.GetCount()) << Narrow(c.installDir);
@@ -223,7 +225,7 @@ TEST(RecordOnSampleTest, ReadsTheSampleInstallation) {
 
     UninstallRecord.FilesToRemove.RemoveAll();
     UninstallRecord.ExeFolder = InstallFolderOf(sample).c_str();
-    ASSERT_EQ(1, ReadUninstallRecord());
+    ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
     EXPECT_EQ(sample.productKey, UninstallRecord.ProductKey.GetString());
     EXPECT_STREQ(L"GlyphSmith.exe", UninstallRecord.ProgramFileName);
     EXPECT_EQ(InstallFolderOf(sample), UninstallRecord.InstallFolder.GetString());

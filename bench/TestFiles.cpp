@@ -15,7 +15,9 @@ std::wstring FreshTestFolder(const std::wstring& name) {
     return folder;
 }
 
-std::wstring BuiltProgram(const std::wstring& fileName) { return std::wstring(QV_BINARY_DIR) + L"\\" + fileName; }
+std::wstring BuiltProgram(const std::wstring& fileName) {
+    return std::wstring(QV_BINARY_DIR) + L"\\" + fileName;
+}
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -38,7 +40,9 @@ std::string ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
-bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -141,7 +145,9 @@ bool RunLinuxCommand(const std::string& command) {
     return finished && status == "0\n";
 }
 
-std::string Quoted(const std::string& unixPath) { return "'" + unixPath + "'"; }
+std::string Quoted(const std::string& unixPath) {
+    return "'" + unixPath + "'";
+}
 
 }  // namespace
 
@@ -226,8 +232,8 @@ std::wstring ParentOf(const std::wstring& path) {
 
 std::string Narrow(const std::wstring& text) {
     if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
     return out;

@@ -15,7 +15,9 @@ std::wstring FreshTestFolder(const std::wstring& name);
 
 // The freshly built programs, as Windows paths.
 std::wstring BuiltProgram(const std::wstring& fileName);
-inline std::wstring UninstallExe() { return BuiltProgram(L"Uninstall.exe"); }
+inline std::wstring UninstallExe() {
+    return BuiltProgram(L"Uninstall.exe");
+}
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);

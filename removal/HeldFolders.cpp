@@ -1,9 +1,9 @@
-#include "support/HeldFolders.h"
+#include "removal/HeldFolders.h"
 
 #include <wchar.h>
 #include <winternl.h>
 
-#include "removal/RemovalLog.h"
+#include "removal/RemovalRun.h"
 
 namespace {
 
@@ -11,8 +11,7 @@ namespace {
 // handle. They exist on every Windows NT system; kernel32 has no such call.
 using NtCreateFileFunction = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                               PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using NtSetInformationFileFunction = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG,
-                                                      FILE_INFORMATION_CLASS);
+using NtSetInformationFileFunction = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
 using NtQueryDirectoryFileFunction = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
                                                       FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN);
 
@@ -31,8 +30,8 @@ const NativeCalls& Native() {
     if (!looked) {
         looked = true;
         if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
-            calls.createFile = reinterpret_cast<NtCreateFileFunction>(
-                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+            calls.createFile =
+                reinterpret_cast<NtCreateFileFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
             calls.setInformation = reinterpret_cast<NtSetInformationFileFunction>(
                 reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
             calls.queryDirectory = reinterpret_cast<NtQueryDirectoryFileFunction>(
@@ -158,11 +157,11 @@ DWORD ErrorOf(NTSTATUS status) {
 }
 
 // One log line for a file or folder: done, or (in a plan) to be done.
-void LogOutcomeOf(const wchar_t* what, const wchar_t* path, bool done, DWORD reason) {
-    const bool plan = IsPlanRun() != 0;
+void LogOutcomeOf(const CRemovalRun& run, const wchar_t* what, const wchar_t* path, bool done, DWORD reason) {
+    const bool plan = run.IsPlan() != 0;
     const LogOutcome outcome = done ? (plan ? LogOutcome::WouldRemove : LogOutcome::Removed)
                                     : (plan ? LogOutcome::WouldKeep : LogOutcome::Kept);
-    LogRemovalAction(what, path, outcome, done ? 0 : reason);
+    run.Log(what, path, outcome, done ? 0 : reason);
 }
 
 // The index just past the drive or share root: 3 for "X:\", the index after
@@ -259,8 +258,15 @@ int CHeldFolders::Adopt(CFileHandle& handle, int parent, const wchar_t* name, in
     node.handle = static_cast<CFileHandle&&>(handle);
     node.parent = parent;
     node.name = CString(name, length);
-    node.known = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.dwFileAttributes, -1,
-                  false, false, false, false};
+    node.known = {info.dwVolumeSerialNumber,
+                  info.nFileIndexHigh,
+                  info.nFileIndexLow,
+                  info.dwFileAttributes,
+                  -1,
+                  false,
+                  false,
+                  false,
+                  false};
     return index;
 }
 
@@ -351,16 +357,16 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
                                 NonDirectoryFile, &status));
     if (!file) {
         if (status == NameNotFound || status == PathNotFound) {
-            LogRemovalAction(L"file", path, LogOutcome::Absent, 0);
+            run_.Log(L"file", path, LogOutcome::Absent, 0);
             return 0;
         }
-        LogOutcomeOf(L"file", path, false, ErrorOf(status));
+        LogOutcomeOf(run_, L"file", path, false, ErrorOf(status));
         // A file in use without delete sharing cannot be deleted; its
         // attributes are still cleared, as a deletion by name would have
         // done. A folder is no concern of this call.
-        if (IsPlanRun() || (status != SharingViolation && status != AccessDenied)) return 0;
-        file.Reset(OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
-                              NonDirectoryFile));
+        if (run_.IsPlan() || (status != SharingViolation && status != AccessDenied)) return 0;
+        file.Reset(
+            OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, NonDirectoryFile));
         if (file && !HandleIsLink(file.Get())) SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
         return 0;
     }
@@ -368,12 +374,12 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     // its handle. A link swapped in after the listing is opened as itself,
     // so at most that link would go.
     if ((!ListCurrent() || nodes_[current_].known.holdsLink) && HandleIsLink(file.Get())) {
-        LogOutcomeOf(L"file", path, false, LinkLeftAlone);
+        LogOutcomeOf(run_, L"file", path, false, LinkLeftAlone);
         return 0;
     }
     int deleted = 1;
     DWORD reason = 0;
-    if (!IsPlanRun()) {
+    if (!run_.IsPlan()) {
         deleted = MarkForDeletion(file.Get());
         if (!deleted) {
             // A read-only file refuses; so would a deletion by name, but
@@ -384,7 +390,7 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
         }
     }
     file.Reset();
-    LogOutcomeOf(L"file", path, deleted != 0, reason);
+    LogOutcomeOf(run_, L"file", path, deleted != 0, reason);
     // A plan goes on as if the file had gone.
     Knowledge& known = nodes_[current_].known;
     if (deleted && known.entries > 0) --known.entries;
@@ -396,7 +402,7 @@ int CHeldFolders::ClearCurrentAttributes() {
     if (current_ < 0 || nodes_[current_].parent < 0) return 0;
     Knowledge& known = nodes_[current_].known;
     if ((known.attributes & ClearedAttributes) == known.attributes) return 1;
-    if (IsPlanRun()) return 1;
+    if (run_.IsPlan()) return 1;
     if (!SetBasicAttributes(nodes_[current_].handle.Get(), FILE_ATTRIBUTE_NORMAL)) return 0;
     known.attributes = FILE_ATTRIBUTE_DIRECTORY;
     return 1;
@@ -413,9 +419,9 @@ int CHeldFolders::ListCurrent() {
     bool desktopIni = false, link = false;
     for (BOOLEAN restart = TRUE;; restart = FALSE) {
         IO_STATUS_BLOCK block;
-        const NTSTATUS status = native.queryDirectory(nodes_[current_].handle.Get(), nullptr, nullptr, nullptr, &block,
-                                                      buffer, sizeof buffer, FileDirectoryListing, FALSE, nullptr,
-                                                      restart);
+        const NTSTATUS status =
+            native.queryDirectory(nodes_[current_].handle.Get(), nullptr, nullptr, nullptr, &block, buffer,
+                                  sizeof buffer, FileDirectoryListing, FALSE, nullptr, restart);
         if (status < 0 || block.Information == 0) break;
         const BYTE* at = reinterpret_cast<const BYTE*>(buffer);
         const BYTE* end = at + block.Information;
@@ -460,7 +466,7 @@ void CHeldFolders::LogFoldersKept() {
         if (!nodes_[i].handle || !nodes_[i].known.reached) continue;
         nodes_[i].known.reached = false;
         wchar_t path[PathChars];
-        if (PathOf(i, path)) LogOutcomeOf(L"folder", path, false, ERROR_DIR_NOT_EMPTY);
+        if (PathOf(i, path)) LogOutcomeOf(run_, L"folder", path, false, ERROR_DIR_NOT_EMPTY);
     }
 }
 
@@ -469,14 +475,14 @@ void CHeldFolders::SetWalkDirectory(const wchar_t* folder, int exists) {
     if (exists) {
         lstrcpynW(walkDirectory_, folder, PathChars);
         walkDirectoryPending_ = true;
-    } else if (!IsPlanRun() && SetCurrentDirectoryW(folder)) {
+    } else if (!run_.IsPlan() && SetCurrentDirectoryW(folder)) {
         lstrcpynW(walkDirectory_, folder, PathChars);
         walkDirectoryPending_ = false;
     }
 }
 
 void CHeldFolders::ApplyWalkDirectory() {
-    if (!walkDirectoryPending_ || IsPlanRun()) return;
+    if (!walkDirectoryPending_ || run_.IsPlan()) return;
     walkDirectoryPending_ = false;
     wchar_t current[MAX_PATH];
     const DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
@@ -500,14 +506,14 @@ int CHeldFolders::RemoveCurrent() {
         heldInformation.dwVolumeSerialNumber != removableInformation.dwVolumeSerialNumber ||
         heldInformation.nFileIndexHigh != removableInformation.nFileIndexHigh ||
         heldInformation.nFileIndexLow != removableInformation.nFileIndexLow) {
-        LogOutcomeOf(L"folder", heldPath, false, removable ? LinkLeftAlone : ERROR_PATH_NOT_FOUND);
+        LogOutcomeOf(run_, L"folder", heldPath, false, removable ? LinkLeftAlone : ERROR_PATH_NOT_FOUND);
         return 0;
     }
     // A plan takes the folder for removed when nothing is left in it.
-    if (IsPlanRun()) {
+    if (run_.IsPlan()) {
         const bool empty = CurrentMayBeEmpty() != 0;
         nodes_[index].known.reached = false;
-        LogOutcomeOf(L"folder", heldPath, empty, ERROR_DIR_NOT_EMPTY);
+        LogOutcomeOf(run_, L"folder", heldPath, empty, ERROR_DIR_NOT_EMPTY);
         if (!empty) return 0;
         // It stays held, marked gone, so that later walks find it missing
         // as they would after a real removal.
@@ -521,13 +527,13 @@ int CHeldFolders::RemoveCurrent() {
     // Refused at once for a folder that is not empty: it stays held.
     nodes_[index].known.reached = false;
     if (!MarkForDeletion(removable.Get())) {
-        LogOutcomeOf(L"folder", heldPath, false, ERROR_DIR_NOT_EMPTY);
+        LogOutcomeOf(run_, L"folder", heldPath, false, ERROR_DIR_NOT_EMPTY);
         return 0;
     }
     LetGo(index);
     removable.Reset();
     if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) return 0;
-    LogOutcomeOf(L"folder", heldPath, true, 0);
+    LogOutcomeOf(run_, L"folder", heldPath, true, 0);
     if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
     return 1;
 }

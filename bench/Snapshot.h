@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sample_install/SampleInstallation.h"
+#include "bench/SampleInstallation.h"
 
 namespace qvtest {
 

@@ -1,9 +1,9 @@
 // Macro expansion of displayed texts.
 #include <gtest/gtest.h>
 
-#include "app/Macros.h"
-#include "app/UninstallRecord.h"
 #include "bench/TestRegistry.h"
+#include "wizard/Macros.h"
+#include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
 
@@ -53,13 +53,15 @@ TEST_F(MacrosTest, FoldersComeFromTheRegistryAsStored) {
     EXPECT_EQ(L"[" + *programFiles + L"][" + *commonFiles + L"]", Expand(L"[{ProgramFilesDir}][{CommonFilesDir}]"));
     // A 32-bit process's own view names the 32-bit program folders; the
     // macros give the 64-bit ones.
-    if (HasSeparate32BitView()) EXPECT_NE(programFiles, GetRegString(HKEY_LOCAL_MACHINE, key, L"ProgramFilesDir", OwnView));
+    if (HasSeparate32BitView())
+        EXPECT_NE(programFiles, GetRegString(HKEY_LOCAL_MACHINE, key, L"ProgramFilesDir", OwnView));
 
     // Read afresh at every use, and empty when missing.
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key, L"CommonFilesDir", L"D:\\Shared"));
     EXPECT_EQ(L"D:\\Shared\\x", Expand(L"{CommonFilesDir}\\x"));
     HKEY handle;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &handle));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &handle));
     RegDeleteValueW(handle, L"CommonFilesDir");
     RegCloseKey(handle);
     EXPECT_EQ(L"<>", Expand(L"<{CommonFilesDir}>"));

@@ -1,7 +1,7 @@
-#include "app/Macros.h"
+#include "wizard/Macros.h"
 
-#include "app/UninstallRecord.h"
 #include "support/Registry.h"
+#include "wizard/UninstallRecord.h"
 
 const wchar_t UnknownMacroMarker[] = L"##UNKNOWN MACRO##";
 

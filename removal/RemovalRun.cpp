@@ -1,15 +1,11 @@
-#include "removal/RemovalLog.h"
+#include "removal/RemovalRun.h"
 
-#include "app/ExitCodes.h"
-#include "app/UninstallRecord.h"
 #include "framework/String.h"
+#include "removal/ExitCodes.h"
 #include "removal/LogFile.h"
 #include "support/Handles.h"
 
 namespace {
-
-CFileHandle LogFile;
-int PlanRun = 0;
 
 const wchar_t* const OutcomeWords[] = {L"removed", L"absent", L"kept", L"would remove", L"would keep"};
 
@@ -17,20 +13,6 @@ const wchar_t* const OutcomeWords[] = {L"removed", L"absent", L"kept", L"would r
 void AppendOneLine(CString& line, const wchar_t* text) {
     if (!text) return;
     for (const wchar_t* c = text; *c; ++c) line += (*c < 0x20 || *c == 0x7F) ? L' ' : *c;
-}
-
-// Writes one line as UTF-8 with one WriteFile call: nothing is held back.
-void WriteLine(const CString& line) {
-    if (!LogFile) return;
-    const CString text = line + L"\r\n";
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return;
-    char* utf8 = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    if (!utf8) return;
-    WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), utf8, bytes, nullptr, nullptr);
-    DWORD written = 0;
-    WriteFile(LogFile.Get(), utf8, static_cast<DWORD>(bytes), &written, nullptr);
-    HeapFree(GetProcessHeap(), 0, utf8);
 }
 
 // "<code>: <the system's text for it>", trailing line breaks and dots kept
@@ -52,13 +34,6 @@ void AppendErrorText(CString& line, DWORD error) {
     message[end] = L'\0';
     AppendOneLine(line, message);
     LocalFree(message);
-}
-
-void WriteField(const wchar_t* name, const wchar_t* value) {
-    CString line(name);
-    line += L": ";
-    AppendOneLine(line, value);
-    WriteLine(line);
 }
 
 // The local date and time with its offset from UTC: 2026-03-01 14:03:22 +01:00.
@@ -100,43 +75,52 @@ CString ProgramVersionText() {
     return text;
 }
 
-const wchar_t* OrNone(const CString& text) {
-    return text.IsEmpty() ? L"(none)" : text.GetString();
+const wchar_t* OrNone(const wchar_t* text) {
+    return text && text[0] ? text : L"(none)";
 }
 
 }  // namespace
 
-int OpenRemovalLog(const wchar_t* path, int plan) {
-    if (LogFile) return 0;
-    const CUninstallRecord& record = UninstallRecord;
-    // The file would keep these folders from being removed, or be removed
-    // with them.
-    const wchar_t* const keptOut[] = {record.InstallFolder, record.ExeFolder, record.PreviewFolder};
-    LogFile.Reset(CreateLogFile(path, keptOut, sizeof(keptOut) / sizeof(keptOut[0])));
-    if (!LogFile) return 0;
-    PlanRun = plan ? 1 : 0;
+// Writes one line as UTF-8 with one WriteFile call: nothing is held back.
+void CRemovalRun::WriteLine(const CString& line) const {
+    if (!log_) return;
+    const CString text = line + L"\r\n";
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return;
+    char* utf8 = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    if (!utf8) return;
+    WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), utf8, bytes, nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(log_.Get(), utf8, static_cast<DWORD>(bytes), &written, nullptr);
+    HeapFree(GetProcessHeap(), 0, utf8);
+}
+
+void CRemovalRun::WriteField(const wchar_t* name, const wchar_t* value) const {
+    CString line(name);
+    line += L": ";
+    AppendOneLine(line, value);
+    WriteLine(line);
+}
+
+int CRemovalRun::OpenLog(const wchar_t* path, const CRemovalLogHeader& header, const wchar_t* const* keptOut,
+                         int keptOutCount) {
+    if (log_) return 0;
+    log_.Reset(CreateLogFile(path, keptOut, keptOutCount));
+    if (!log_) return 0;
     // The byte order mark tells Windows' own tools that the text is UTF-8.
     const char byteOrderMark[] = "\xEF\xBB\xBF";
     DWORD written = 0;
-    WriteFile(LogFile.Get(), byteOrderMark, 3, &written, nullptr);
-    WriteLine(plan ? L"GlyphSmith uninstall plan: nothing is removed" : L"GlyphSmith uninstall log");
+    WriteFile(log_.Get(), byteOrderMark, 3, &written, nullptr);
+    WriteLine(plan_ ? L"GlyphSmith uninstall plan: nothing is removed" : L"GlyphSmith uninstall log");
     WriteField(L"date", LocalTimeText());
     WriteField(L"version", ProgramVersionText());
-    WriteField(L"product key", OrNone(record.ProductKey));
-    WriteField(L"install folder", OrNone(record.InstallFolder));
+    WriteField(L"product key", OrNone(header.ProductKey));
+    WriteField(L"install folder", OrNone(header.InstallFolder));
     return 1;
 }
 
-int RemovalLogIsOpen() {
-    return LogFile ? 1 : 0;
-}
-
-int IsPlanRun() {
-    return PlanRun;
-}
-
-void LogRemovalAction(const wchar_t* what, const wchar_t* subject, LogOutcome outcome, DWORD error) {
-    if (!LogFile) return;
+void CRemovalRun::Log(const wchar_t* what, const wchar_t* subject, LogOutcome outcome, DWORD error) const {
+    if (!log_) return;
     const int index = static_cast<int>(outcome);
     CString line(index >= 0 && index < 5 ? OutcomeWords[index] : L"kept");
     line += L": ";
@@ -148,12 +132,12 @@ void LogRemovalAction(const wchar_t* what, const wchar_t* subject, LogOutcome ou
     WriteLine(line);
 }
 
-void LogRemovalNote(const wchar_t* text) {
-    if (LogFile) WriteField(L"note", text);
+void CRemovalRun::Note(const wchar_t* text) const {
+    if (log_) WriteField(L"note", text);
 }
 
-void CloseRemovalLog(int exitCode) {
-    if (!LogFile) return;
+void CRemovalRun::CloseLog(int exitCode) {
+    if (!log_) return;
     CString line(L"exit code ");
     // The system's text for 1 ("Incorrect function.") would mislead.
     if (exitCode == ExitWizardFailed)
@@ -161,6 +145,6 @@ void CloseRemovalLog(int exitCode) {
     else
         AppendErrorText(line, static_cast<DWORD>(exitCode));
     WriteLine(line);
-    LogFile.Reset();
-    PlanRun = 0;
+    log_.Reset();
+    plan_ = 0;
 }

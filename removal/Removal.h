@@ -1,0 +1,42 @@
+// The removal engine: the steps of an uninstall in their order, given
+// everything they need. Page 103 runs it with its progress bar; the quiet run
+// runs it without one.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/String.h"
+
+class CRemovalRun;
+
+// What a removal is given: the values that start-up read from
+// "uninstall.ini" and the registry.
+struct CRemovalInput {
+    CString ProductKey;       // names the product's keys and its uninstall entries
+    CString ProgramFileName;  // names its App Paths entry
+    CString PreviewFolder;    // the user's temporary preview folder, may be empty
+    const CStringList* FilesToRemove = nullptr;
+    int IsVistaOrLater = 1;       // associations are given back only before Vista
+    int Is64BitWindows = 0;       // where Visual Studio's keys live
+    int VisualStudioPresent = 0;  // whether any Visual Studio was installed at start-up
+};
+
+// How a removal reports its course to the page that shows it.
+class IRemovalProgress {
+public:
+    // The bar's position (0 to 100) after a part of the removal.
+    virtual void SetPosition(int position) = 0;
+    // Between two steps: the page answers pending messages and keeps a
+    // pause, in the order given.
+    virtual void Pump() = 0;
+    virtual void Pause(DWORD milliseconds) = 0;
+
+protected:
+    ~IRemovalProgress() = default;
+};
+
+// Runs the removal steps in their order: the installed files, the file
+// associations, the registry keys with the Visual Studio add-in, the preview
+// folder. Each step is best effort. In a plan (run.IsPlan()) every step
+// decides as in a run but changes nothing. `progress` may be null.
+void RunRemoval(const CRemovalInput& input, CRemovalRun& run, IRemovalProgress* progress);
