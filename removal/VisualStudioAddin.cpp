@@ -1,8 +1,9 @@
 #include "removal/VisualStudioAddin.h"
 
+#include <windows.h>
+
 #include <shellapi.h>
 #include <wchar.h>
-#include <windows.h>
 
 #include "framework/String.h"
 #include "removal/RegistryRemoval.h"

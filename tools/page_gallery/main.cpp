@@ -3,8 +3,9 @@
 // file. Page 102 shows both of its lines; page 103 never starts a removal.
 //   PageGallery.exe <output folder> [label]
 // Files: <output folder>\page101<label>.bmp ... page106<label>.bmp.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <memory>
