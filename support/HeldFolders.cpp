@@ -14,6 +14,16 @@ constexpr DWORD LinkLeftAlone = 4395;
 // Attributes that a clearing to FILE_ATTRIBUTE_NORMAL leaves in place.
 constexpr DWORD ClearedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL;
 
+// A file with more than one name (hard link) shares its attributes with its
+// other names, which may lie anywhere on the volume: anyone who can write a
+// listed file's folder can put there a second name of a protected read-only
+// file. Its read-only mark is never cleared, which would change that file
+// too; deleting the name alone is harmless. A count that cannot be read
+// counts as more than one.
+bool HasOtherNames(HANDLE file) {
+    return LinkCountOf(file) != 1;
+}
+
 // True for "desktop.ini" in any letter case, compared ordinally.
 bool IsDesktopIni(const wchar_t* name, int length) {
     static const wchar_t expected[] = L"desktop.ini";
@@ -232,11 +242,13 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
         LogOutcomeOf(L"file", path, false, ErrorOf(status));
         // A file in use without delete sharing cannot be deleted; its
         // attributes are still cleared, as a deletion by name would have
-        // done. A folder is no concern of this call.
+        // done, unless it has other names. A folder is no concern of this
+        // call.
         if (IsPlanRun() || (status != SharingViolation && status != AccessDenied)) return 0;
         file.Reset(
             OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, NonDirectoryFile));
-        if (file && !HandleIsLink(file.Get())) SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+        if (file && !HandleIsLink(file.Get()) && !HasOtherNames(file.Get()))
+            SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
         return 0;
     }
     // Each entry of a folder whose listing showed a link is checked through
@@ -248,9 +260,20 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     }
     int deleted = 1;
     DWORD reason = 0;
-    if (!IsPlanRun()) {
-        deleted = MarkForDeletion(file.Get());
-        if (!deleted) {
+    if (IsPlanRun()) {
+        // A plan foresees the refusal below.
+        BY_HANDLE_FILE_INFORMATION information;
+        if (GetFileInformationByHandle(file.Get(), &information) &&
+            (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 && HasOtherNames(file.Get())) {
+            deleted = 0;
+            reason = ERROR_ACCESS_DENIED;
+        }
+    } else {
+        deleted = MarkForDeletion(file.Get(), &status);
+        if (!deleted && HasOtherNames(file.Get())) {
+            // Only the name goes, or nothing: the file stays as it is.
+            reason = ErrorOf(status);
+        } else if (!deleted) {
             // A read-only file refuses; so would a deletion by name, but
             // after its attributes had been cleared.
             SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);

@@ -141,12 +141,16 @@ int SetBasicAttributes(HANDLE handle, ULONG attributes) {
     return native.setInformation(handle, &status, &basic, sizeof(basic), BasicClass) >= 0 ? 1 : 0;
 }
 
-int MarkForDeletion(HANDLE handle) {
+int MarkForDeletion(HANDLE handle, NTSTATUS* result) {
     const NativeCalls& native = Native();
-    if (!native.setInformation) return 0;
-    DispositionInformation disposition = {TRUE};
-    IO_STATUS_BLOCK status;
-    return native.setInformation(handle, &status, &disposition, sizeof(disposition), DispositionClass) >= 0 ? 1 : 0;
+    NTSTATUS status = AccessDenied;
+    if (native.setInformation) {
+        DispositionInformation disposition = {TRUE};
+        IO_STATUS_BLOCK block;
+        status = native.setInformation(handle, &block, &disposition, sizeof(disposition), DispositionClass);
+    }
+    if (result) *result = status;
+    return status >= 0 ? 1 : 0;
 }
 
 ULONG LinkCountOf(HANDLE handle) {

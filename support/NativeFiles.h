@@ -59,8 +59,9 @@ NTSTATUS RenameInside(HANDLE file, HANDLE folder, const wchar_t* name, int lengt
 int SetBasicAttributes(HANDLE handle, ULONG attributes);
 
 // Marks the entry open as `handle` for deletion when its last handle closes
-// (FileDispositionInformation). Non-zero on success.
-int MarkForDeletion(HANDLE handle);
+// (FileDispositionInformation). Non-zero on success; `result`, when given,
+// receives the call's status.
+int MarkForDeletion(HANDLE handle, NTSTATUS* result = nullptr);
 
 // The number of names (hard links) of the file open as `handle`
 // (FileStandardInformation); zero when it cannot be read.
