@@ -1,143 +1,27 @@
 #include "removal/HeldFolders.h"
 
 #include <wchar.h>
-#include <winternl.h>
 
 #include "removal/RemovalRun.h"
+#include "support/NativeFiles.h"
+
+using namespace NativeFiles;
 
 namespace {
 
-// The native calls that open a file by name inside a folder given by its
-// handle. They exist on every Windows NT system; kernel32 has no such call.
-using NtCreateFileFunction = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                              PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using NtSetInformationFileFunction = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
-using NtQueryDirectoryFileFunction = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
-                                                      FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN);
-
-using RtlNtStatusToDosErrorFunction = ULONG(NTAPI*)(NTSTATUS);
-
-struct NativeCalls {
-    NtCreateFileFunction createFile = nullptr;
-    NtSetInformationFileFunction setInformation = nullptr;
-    NtQueryDirectoryFileFunction queryDirectory = nullptr;
-    RtlNtStatusToDosErrorFunction errorOf = nullptr;
-};
-
-const NativeCalls& Native() {
-    static NativeCalls calls;
-    static bool looked = false;
-    if (!looked) {
-        looked = true;
-        if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
-            calls.createFile =
-                reinterpret_cast<NtCreateFileFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
-            calls.setInformation = reinterpret_cast<NtSetInformationFileFunction>(
-                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
-            calls.queryDirectory = reinterpret_cast<NtQueryDirectoryFileFunction>(
-                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryDirectoryFile")));
-            calls.errorOf = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
-                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-        }
-    }
-    return calls;
-}
-
-// The layouts of the native information classes used here.
-struct BasicInformation {
-    LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime;
-    ULONG fileAttributes;
-};
-struct DispositionInformation {
-    BOOLEAN deleteFile;
-};
-struct DirectoryInformation {  // FileDirectoryInformation
-    ULONG nextEntryOffset;
-    ULONG fileIndex;
-    LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime, endOfFile, allocationSize;
-    ULONG fileAttributes;
-    ULONG fileNameLength;
-    WCHAR fileName[1];
-};
-constexpr FILE_INFORMATION_CLASS FileDirectoryListing = static_cast<FILE_INFORMATION_CLASS>(1);
-constexpr NTSTATUS SharingViolation = static_cast<NTSTATUS>(0xC0000043L);
-constexpr NTSTATUS AccessDenied = static_cast<NTSTATUS>(0xC0000022L);
-constexpr NTSTATUS NameNotFound = static_cast<NTSTATUS>(0xC0000034L);
-constexpr NTSTATUS PathNotFound = static_cast<NTSTATUS>(0xC000003AL);
 // ERROR_REPARSE_POINT_ENCOUNTERED: the reason logged for a link left alone.
 constexpr DWORD LinkLeftAlone = 4395;
 // Attributes that a clearing to FILE_ATTRIBUTE_NORMAL leaves in place.
 constexpr DWORD ClearedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL;
 
-constexpr ULONG FileOpen = 1;  // FILE_OPEN: only an existing file
-constexpr ULONG NonDirectoryFile = 0x00000040;
-constexpr ULONG SynchronousIo = 0x00000020;  // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG ForBackupIntent = 0x00004000;
-constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-class CNativeName {
-public:
-    CNativeName(HANDLE folder, const wchar_t* name, int length) {
-        text_.Buffer = const_cast<PWSTR>(name);
-        text_.Length = text_.MaximumLength = static_cast<USHORT>(length * sizeof(wchar_t));
-        InitializeObjectAttributes(&attributes_, &text_, OBJ_CASE_INSENSITIVE, folder, nullptr);
-    }
-    POBJECT_ATTRIBUTES Get() { return &attributes_; }
-
-private:
-    UNICODE_STRING text_;
-    OBJECT_ATTRIBUTES attributes_;
-};
-
-// Opens `name` (of `length` characters) inside `folder` as itself, never as
-// what a link points to. `result`, when given, receives the call's status.
-HANDLE OpenInside(HANDLE folder, const wchar_t* name, int length, ACCESS_MASK access, ULONG share, ULONG options,
-                  NTSTATUS* result = nullptr) {
-    const NativeCalls& native = Native();
-    NTSTATUS status = AccessDenied;
-    HANDLE opened = nullptr;
-    if (native.createFile) {
-        CNativeName object(folder, name, length);
-        IO_STATUS_BLOCK block;
-        status = native.createFile(&opened, access | SYNCHRONIZE, object.Get(), &block, nullptr, 0, share, FileOpen,
-                                   options | FILE_OPEN_REPARSE_POINT | SynchronousIo, nullptr, 0);
-    }
-    if (result) *result = status;
-    return status >= 0 && opened ? opened : INVALID_HANDLE_VALUE;
-}
-
-// A link is seen in two ways: through its name (Wine reports its links
-// so; asking changes nothing) and through a handle to the entry itself
-// (Windows reports it so).
-bool NameIsLink(const wchar_t* path) {
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-bool HandleIsLink(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information = nullptr) {
-    BY_HANDLE_FILE_INFORMATION local;
-    if (!information) information = &local;
-    return !GetFileInformationByHandle(handle, information) ||
-           (information->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-int SetBasicAttributes(HANDLE handle, ULONG attributes) {
-    const NativeCalls& native = Native();
-    if (!native.setInformation) return 0;
-    BasicInformation basic = {};  // times of zero stay as they are
-    basic.fileAttributes = attributes;
-    IO_STATUS_BLOCK status;
-    return native.setInformation(handle, &status, &basic, sizeof(basic), FileBasicInformation) >= 0 ? 1 : 0;
-}
-
-int MarkForDeletion(HANDLE handle) {
-    const NativeCalls& native = Native();
-    if (!native.setInformation) return 0;
-    DispositionInformation disposition = {TRUE};
-    IO_STATUS_BLOCK status;
-    return native.setInformation(handle, &status, &disposition, sizeof(disposition), FileDispositionInformation) >= 0
-               ? 1
-               : 0;
+// A file with more than one name (hard link) shares its attributes with its
+// other names, which may lie anywhere on the volume: anyone who can write a
+// listed file's folder can put there a second name of a protected read-only
+// file. Its read-only mark is never cleared, which would change that file
+// too; deleting the name alone is harmless. A count that cannot be read
+// counts as more than one.
+bool HasOtherNames(HANDLE file) {
+    return LinkCountOf(file) != 1;
 }
 
 // True for "desktop.ini" in any letter case, compared ordinally.
@@ -149,11 +33,6 @@ bool IsDesktopIni(const wchar_t* name, int length) {
         if (c != expected[i]) return false;
     }
     return true;
-}
-
-DWORD ErrorOf(NTSTATUS status) {
-    const NativeCalls& native = Native();
-    return native.errorOf ? native.errorOf(status) : ERROR_ACCESS_DENIED;
 }
 
 // One log line for a file or folder: done, or (in a plan) to be done.
@@ -363,11 +242,13 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
         LogOutcomeOf(run_, L"file", path, false, ErrorOf(status));
         // A file in use without delete sharing cannot be deleted; its
         // attributes are still cleared, as a deletion by name would have
-        // done. A folder is no concern of this call.
+        // done, unless it has other names. A folder is no concern of this
+        // call.
         if (run_.IsPlan() || (status != SharingViolation && status != AccessDenied)) return 0;
         file.Reset(
             OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, NonDirectoryFile));
-        if (file && !HandleIsLink(file.Get())) SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+        if (file && !HandleIsLink(file.Get()) && !HasOtherNames(file.Get()))
+            SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
         return 0;
     }
     // Each entry of a folder whose listing showed a link is checked through
@@ -379,9 +260,20 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     }
     int deleted = 1;
     DWORD reason = 0;
-    if (!run_.IsPlan()) {
-        deleted = MarkForDeletion(file.Get());
-        if (!deleted) {
+    if (run_.IsPlan()) {
+        // A plan foresees the refusal below.
+        BY_HANDLE_FILE_INFORMATION information;
+        if (GetFileInformationByHandle(file.Get(), &information) &&
+            (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 && HasOtherNames(file.Get())) {
+            deleted = 0;
+            reason = ERROR_ACCESS_DENIED;
+        }
+    } else {
+        deleted = MarkForDeletion(file.Get(), &status);
+        if (!deleted && HasOtherNames(file.Get())) {
+            // Only the name goes, or nothing: the file stays as it is.
+            reason = ErrorOf(status);
+        } else if (!deleted) {
             // A read-only file refuses; so would a deletion by name, but
             // after its attributes had been cleared.
             SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
@@ -412,19 +304,15 @@ int CHeldFolders::ListCurrent() {
     if (current_ < 0) return 0;
     Knowledge& known = nodes_[current_].known;
     if (known.entries >= 0) return 1;
-    const NativeCalls& native = Native();
-    if (!native.queryDirectory) return 0;
     LONGLONG buffer[1024];  // 8-byte aligned, as the entries' time fields want
     int entries = 0;
     bool desktopIni = false, link = false;
-    for (BOOLEAN restart = TRUE;; restart = FALSE) {
-        IO_STATUS_BLOCK block;
-        const NTSTATUS status =
-            native.queryDirectory(nodes_[current_].handle.Get(), nullptr, nullptr, nullptr, &block, buffer,
-                                  sizeof buffer, FileDirectoryListing, FALSE, nullptr, restart);
-        if (status < 0 || block.Information == 0) break;
+    for (int restart = 1;; restart = 0) {
+        ULONG_PTR filled = 0;
+        const NTSTATUS status = ListFolder(nodes_[current_].handle.Get(), buffer, sizeof buffer, restart, &filled);
+        if (status < 0 || filled == 0) break;
         const BYTE* at = reinterpret_cast<const BYTE*>(buffer);
-        const BYTE* end = at + block.Information;
+        const BYTE* end = at + filled;
         for (;;) {
             const DirectoryInformation* entry = reinterpret_cast<const DirectoryInformation*>(at);
             const int nameLength = static_cast<int>(entry->fileNameLength / sizeof(WCHAR));

@@ -3,6 +3,7 @@
 #include "framework/String.h"
 #include "support/Files.h"
 #include "support/Handles.h"
+#include "support/NativeFiles.h"
 
 namespace {
 
@@ -42,13 +43,6 @@ CFileIdentity IdentityOfFolder(const wchar_t* folder) {
     BY_HANDLE_FILE_INFORMATION information;
     if (!handle || !GetFileInformationByHandle(handle.Get(), &information)) return CFileIdentity();
     return IdentityOf(information);
-}
-
-// A link is seen through its name under Wine, through a handle to the
-// entry itself under Windows; both are asked.
-bool NameIsLinkOrMissing(const wchar_t* path) {
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // The index just past the drive or share root of a full path: 3 for "X:\",
@@ -137,51 +131,75 @@ private:
     int texts_ = 0;
 };
 
-// The folders above the file, from the one below the root down to its
-// parent, each opened without following a link and without delete sharing:
-// while they are held, none of them can be renamed or removed.
+// A name that Win32 would clean up when it turns a path into a native one
+// (a trailing dot or blank dropped). Names opened inside a held folder skip
+// that step, so such a name is refused rather than taken otherwise.
+bool IsPlainName(const wchar_t* name, int length) {
+    return length > 0 && name[length - 1] != L'.' && name[length - 1] != L' ';
+}
+
+// The folders of the file's path from its root down to its parent, each
+// opened inside the one above it without following a link and without
+// delete sharing: while they are held, none of them can be renamed or
+// removed, and the file is created and renamed inside the last through its
+// handle, never by a path that a link swapped in could lead elsewhere.
 class CHeldPath {
 public:
     // Zero when a folder is missing, is a link or is one of the kept-out ones.
     int Hold(const wchar_t* path, int rootLength, const CKeptOutFolders& keptOut) {
+        wchar_t root[PathChars];
+        lstrcpynW(root, path, rootLength + 1);
+        folders_[0].Reset(CreateFileW(root, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!folders_[0]) return 0;
+        count_ = 1;
         wchar_t folder[PathChars];
-        for (int end = rootLength; path[end] != L'\0'; ++end) {
+        for (int start = rootLength, end = rootLength; path[end] != L'\0'; ++end) {
             if (path[end] != L'\\') continue;
-            if (end == 0 || path[end - 1] == L'\\' || count_ == MaximumDepth) return 0;
+            const int length = end - start;
+            if (!IsPlainName(path + start, length) || count_ == MaximumDepth) return 0;
+            CFileHandle held(NativeFiles::OpenInside(folders_[count_ - 1].Get(), path + start, length,
+                                                     FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                     FILE_DIRECTORY_FILE | NativeFiles::ForBackupIntent));
+            start = end + 1;
+            // Checked after it is held: a link swapped in before the opening
+            // is seen here, and afterwards the handle stays with this folder.
             lstrcpynW(folder, path, end + 1);
-            CFileHandle held(CreateFileW(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
             BY_HANDLE_FILE_INFORMATION information;
-            if (!held || !GetFileInformationByHandle(held.Get(), &information)) return 0;
-            if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-                (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || NameIsLinkOrMissing(folder))
+            if (!held || NativeFiles::HandleIsLink(held.Get(), &information) ||
+                (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || NativeFiles::NameIsLink(folder))
                 return 0;
             if (keptOut.Holds(IdentityOf(information))) return 0;
             folders_[count_++] = static_cast<CFileHandle&&>(held);
         }
         return 1;
     }
+    // The file's own folder.
+    HANDLE Parent() const { return folders_[count_ - 1].Get(); }
 
 private:
     CFileHandle folders_[MaximumDepth];
     int count_ = 0;
 };
 
-// An entry already at the named path may be replaced only when it is a plain
-// file: not a folder, a device or a link.
-bool MayBeReplaced(const wchar_t* path) {
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) return false;
-    CFileHandle entry(CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
+// An entry already at `name` in `folder` may be replaced only when it is a
+// plain file: not a folder, a device or a link. It is opened as itself,
+// inside the held folder.
+bool MayBeReplaced(HANDLE folder, const wchar_t* name, int length) {
+    NTSTATUS status = 0;
+    CFileHandle entry(NativeFiles::OpenInside(folder, name, length, FILE_READ_ATTRIBUTES, NativeFiles::ShareAll,
+                                              NativeFiles::ForBackupIntent, &status));
+    if (!entry) {
+        if (status == NativeFiles::NameNotFound) return true;
+        // An entry that cannot be opened is left to the rename, which never
+        // replaces a folder and fails on a file in use.
+        return status == NativeFiles::AccessDenied || status == NativeFiles::SharingViolation;
+    }
     BY_HANDLE_FILE_INFORMATION information;
-    // An entry that cannot be opened is left to the rename, which fails on it.
-    if (!entry) return true;
-    return GetFileInformationByHandle(entry.Get(), &information) &&
-           (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    return GetFileType(entry.Get()) == FILE_TYPE_DISK && !NativeFiles::HandleIsLink(entry.Get(), &information) &&
+           (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 bool IsPlainFile(HANDLE file) {
@@ -190,38 +208,26 @@ bool IsPlainFile(HANDLE file) {
            (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-// Deletes the file through its own handle, so that whatever may have taken
-// its name meanwhile stays. Windows before Vista lacks the call and has no
-// file links; the name is used there.
-void DeleteThroughHandle(HANDLE file, const wchar_t* path) {
-    using SetInformationFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto setInformation = reinterpret_cast<SetInformationFunction>(
-        kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, "SetFileInformationByHandle")) : nullptr);
-    if (!setInformation) {
-        DeleteFileW(path);
-        return;
-    }
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    setInformation(file, FileDispositionInfo, &disposition, sizeof(disposition));
-}
-
-// A new file beside `path`, named "<path>.<n>.new" for the first n that is free.
-HANDLE CreateNewBeside(const wchar_t* path, CString& name) {
+// A new file in `folder` beside `name`, named "<name>.<n>.new" for the first
+// n that is free. FILE_CREATE never opens what is there, a link included.
+HANDLE CreateNewBeside(HANDLE folder, const wchar_t* name) {
+    CString newName;
     for (int n = 1; n <= NewNameTries; ++n) {
-        name.Format(L"%s.%d.new", path, n);
-        if (!name.IsValid() || name.GetLength() >= PathChars) return INVALID_HANDLE_VALUE;
-        // CREATE_NEW never opens what is there, a link included.
-        HANDLE file = CreateFileW(name, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        newName.Format(L"%s.%d.new", name, n);
+        if (!newName.IsValid() || newName.GetLength() >= PathChars) return INVALID_HANDLE_VALUE;
+        NTSTATUS status = 0;
+        HANDLE file = NativeFiles::CreateInside(folder, newName, newName.GetLength(),
+                                                GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_DELETE, &status);
         if (file != INVALID_HANDLE_VALUE) return file;
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return INVALID_HANDLE_VALUE;
+        if (status != NativeFiles::NameCollision) return INVALID_HANDLE_VALUE;
     }
     return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
+
+void (*LogFileStepHook)(LogFileStep step, const wchar_t* folder) = nullptr;
 
 HANDLE CreateLogFile(const wchar_t* path, const wchar_t* const* keptOut, int keptOutCount) {
     if (!path || !path[0]) return INVALID_HANDLE_VALUE;
@@ -230,17 +236,25 @@ HANDLE CreateLogFile(const wchar_t* path, const wchar_t* const* keptOut, int kep
     if (length == 0 || length >= static_cast<DWORD>(PathChars)) return INVALID_HANDLE_VALUE;
     const int root = RootLength(full);
     if (root == 0 || full[length - 1] == L'\\' || !HasOnlyNameCharacters(full, 2)) return INVALID_HANDLE_VALUE;
+    const wchar_t* name = wcsrchr(full, L'\\') + 1;
+    const int nameLength = lstrlenW(name);
 
     const CKeptOutFolders keptOutFolders(keptOut, keptOutCount);
     CHeldPath held;
-    if (keptOutFolders.HoldsPath(full) || !held.Hold(full, root, keptOutFolders) || !MayBeReplaced(full))
+    if (keptOutFolders.HoldsPath(full) || !IsPlainName(name, nameLength) || !held.Hold(full, root, keptOutFolders) ||
+        !MayBeReplaced(held.Parent(), name, nameLength))
         return INVALID_HANDLE_VALUE;
 
-    CString newName;
-    CFileHandle file(CreateNewBeside(full, newName));
+    const CString folder(full, static_cast<int>(name - full) - 1);
+    if (LogFileStepHook) LogFileStepHook(LogFileStep::Held, folder);
+    CFileHandle file(CreateNewBeside(held.Parent(), name));
     if (!file) return INVALID_HANDLE_VALUE;
-    if (!IsPlainFile(file.Get()) || !MoveFileExW(newName, full, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteThroughHandle(file.Get(), newName);
+    if (LogFileStepHook) LogFileStepHook(LogFileStep::Created, folder);
+    // Renamed through its own handle onto the name in the held folder; what
+    // took its former name meanwhile is no concern. A file that cannot take
+    // the name is deleted through its handle, never by a name.
+    if (!IsPlainFile(file.Get()) || NativeFiles::RenameInside(file.Get(), held.Parent(), name, nameLength, 1) < 0) {
+        NativeFiles::MarkForDeletion(file.Get());
         return INVALID_HANDLE_VALUE;
     }
     return file.Detach();

@@ -5,10 +5,12 @@
 
 #include "RemovalBench.h"
 #include "bench/Driver.h"
+#include "bench/LogLines.h"
 #include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "removal/FileRemoval.h"
 #include "removal/HeldFolders.h"
+#include "removal/RemovalRun.h"
 #include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
@@ -133,6 +135,74 @@ TEST_F(FileRemovalTest, ReadOnlyFilesAndFoldersAreRemoved) {
     EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(PathExists(root_ + L"\\Outer"));
     EXPECT_TRUE(IsFolder(root_));
+}
+
+// A listed file replaced by a second name (a hard link) of a file outside
+// shares that file's attributes: the name goes, or stays when the file is
+// read-only, but the read-only mark is never cleared, not even for a name
+// in use that cannot be deleted. A read-only file of one name still goes.
+TEST_F(FileRemovalTest, FilesWithOtherNamesKeepTheirReadOnlyMark) {
+    // A file in use is in use under each of its names: each link has a file
+    // of its own.
+    const std::wstring protectedFile = root_ + L"\\Protected\\protected.dll";
+    const std::wstring protectedInUse = root_ + L"\\Protected\\in use.dll";
+    const std::wstring writableFile = root_ + L"\\Protected\\writable.dll";
+    AddMarkedSentinel(protectedFile);
+    AddMarkedSentinel(protectedInUse);
+    AddSentinel(writableFile);
+    const struct {
+        const char* why;
+        std::wstring listed, target;
+        bool nameGoes;
+    } cases[] = {
+        {"a link to a read-only file", root_ + L"\\Inst\\A\\tool.dll", protectedFile, false},
+        {"a link to a read-only file, in use", root_ + L"\\Inst\\B\\tool.dll", protectedInUse, false},
+        {"a link to a writable file", root_ + L"\\Inst\\C\\tool.dll", writableFile, true},
+        {"a read-only file of its own", root_ + L"\\Inst\\D\\tool.dll", L"", true},
+    };
+    std::vector<std::wstring> listed;
+    for (const auto& c : cases) {
+        Listed(c.listed.substr(root_.size() + 1));
+        if (c.target.empty()) {
+            ASSERT_TRUE(SetFileAttributesW(c.listed.c_str(), FILE_ATTRIBUTE_READONLY)) << c.why;
+        } else {
+            ASSERT_TRUE(DeleteFileW(c.listed.c_str())) << c.why;
+            ASSERT_TRUE(CreateHardLinkW(c.listed.c_str(), c.target.c_str(), nullptr)) << c.why;
+        }
+        listed.push_back(c.listed);
+    }
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, L"QvTestHolderOpened");
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"QvTestHolderRelease");
+    ProcessDriver holder;
+    ASSERT_TRUE(holder.Start(BuiltProgram(L"helpers\\FileHolder.exe"), L"C:\\",
+                             L"\"" + cases[1].listed + L"\" QvTestHolderOpened QvTestHolderRelease"));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opened, 30000)) << "the holder did not open the file";
+    RecordScope::SetFiles(listed);
+    // A plan first: it foresees what the run keeps.
+    const std::wstring plan = root_ + L"\\plan.txt", log = root_ + L"\\log.txt";
+    for (const std::wstring& path : {plan, log}) {
+        ASSERT_EQ(1, OpenTestLog(path.c_str(), path == plan));
+        RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
+        TestRun().CloseLog(0);
+    }
+    SetEvent(release);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(holder.WaitForExit(exitCode));
+    CloseHandle(opened);
+    CloseHandle(release);
+    for (const auto& c : cases) {
+        EXPECT_EQ(!c.nameGoes, PathExists(c.listed)) << c.why;
+        EXPECT_FALSE(PathExists(CompanionOf(c.listed))) << c.why;
+    }
+    EXPECT_EQ(LogLinesWithOutcome(plan, "would keep"), LogLinesWithOutcome(log, "kept"));
+    EXPECT_NE(std::string::npos, ReadFileBytes(log).find("kept: file \"" + Narrow(cases[0].listed) + "\" - error 5: "))
+        << "kept with the reason the deletion gave";
+    for (const std::wstring& file : {protectedFile, protectedInUse}) {
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes) << Narrow(file);
+        EXPECT_NE(0u, attributes & FILE_ATTRIBUTE_READONLY) << Narrow(file) << " lost its read-only mark";
+    }
+    ExpectMarkedFoldersIntact();
 }
 
 TEST_F(FileRemovalTest, EmptyEntryStopsTheStep) {

@@ -8,6 +8,7 @@
 
 #include "RemovalBench.h"
 #include "bench/TestFiles.h"
+#include "removal/LogFile.h"
 #include "removal/RemovalRun.h"
 #include "wizard/UninstallRecord.h"
 
@@ -47,7 +48,8 @@ protected:
     }
     void TearDown() override {
         TestRun().CloseLog(0);
-        for (const std::wstring& link : {root_ + L"\\Linked", root_ + L"\\Logs\\folder-link.log",
+        LogFileStepHook = nullptr;
+        for (const std::wstring& link : {root_ + L"\\Linked", root_ + L"\\Logs", root_ + L"\\Logs\\folder-link.log",
                                          root_ + L"\\Logs\\file-link.log", root_ + L"\\Logs\\taken.log.1.new"})
             RemoveLink(link);
         RemoveTree(root_);
@@ -195,6 +197,47 @@ TEST_F(RemovalLogTest, RefusesFoldersLinksDevicesAndTheFoldersTheRunRemoves) {
     ASSERT_EQ(1, OpenTestLog((root_ + L"\\Install\\Deep\\u.log").c_str(), 0));
     TestRun().CloseLog(0);
     ASSERT_EQ(1, OpenTestLog((root_ + L"\\Preview\\A\\u.log").c_str(), 0));
+}
+
+// The moments between the hold of the folders and the creation of the new
+// file, and between the creation and the rename: the log's folder is to be
+// renamed away and a link to another folder put in its place, where a file
+// waits under the new file's name. The folders are held open without delete
+// sharing, so the rename is refused; nothing where the link would point is
+// made or replaced, and the log takes its name.
+struct SwapAt {
+    LogFileStep step;
+    std::wstring folder, moved, target;
+    bool reached = false, renameRefused = false;
+} Swap;
+void SwapTheLogFolder(LogFileStep step, const wchar_t* folder) {
+    if (step != Swap.step || Swap.folder != folder || Swap.reached) return;
+    Swap.reached = true;
+    Swap.renameRefused = !MoveFileW(folder, Swap.moved.c_str());
+    if (!Swap.renameRefused) PlantLink(folder, Swap.target);
+}
+
+TEST_F(RemovalLogTest, TheFolderCannotBeSwappedWhileTheFileIsMade) {
+    const std::wstring logs = root_ + L"\\Logs", victimFolder = root_ + L"\\Victim";
+    const std::wstring waiting = victimFolder + L"\\victim.txt.1.new";
+    ASSERT_TRUE(WriteFileBytes(waiting, "a file that waits under the new file's name\r\n"));
+    const FileState waitingBefore = StateOf(waiting);
+    for (const LogFileStep step : {LogFileStep::Held, LogFileStep::Created}) {
+        SCOPED_TRACE(step == LogFileStep::Held ? "before the creation" : "before the rename");
+        Swap = {step, logs, logs + L".moved", victimFolder};
+        LogFileStepHook = SwapTheLogFolder;
+        const int opened = OpenTestLog((logs + L"\\victim.txt").c_str(), 0);
+        TestRun().CloseLog(0);
+        LogFileStepHook = nullptr;
+        ASSERT_TRUE(Swap.reached);
+        EXPECT_TRUE(Swap.renameRefused) << "the held folder was renamed";
+        EXPECT_EQ(victimBefore_, StateOf(victim_)) << "the file where the link points is untouched";
+        EXPECT_EQ(waitingBefore, StateOf(waiting));
+        EXPECT_EQ((std::vector<std::wstring>{L"victim.txt", L"victim.txt.1.new"}), ListTree(victimFolder));
+        ASSERT_EQ(1, opened);
+        EXPECT_EQ(0u, ReadFileBytes(logs + L"\\victim.txt").find(ByteOrderMark));
+        EXPECT_EQ(std::vector<std::wstring>{L"victim.txt"}, ListTree(logs)) << "no new file is left behind";
+    }
 }
 
 }  // namespace
