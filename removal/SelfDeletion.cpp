@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "removal/BatchSecurity.h"
-#include "support/FileEntry.h"
 #include "support/Handles.h"
+#include "support/NativeFiles.h"
 
 namespace {
 
@@ -23,7 +23,6 @@ constexpr int BatchTextBytes = 1000;
 // The attributes that stop "del" (it skips hidden and system files and
 // refuses read-only ones); the batch would then repeat for ever.
 constexpr DWORD StopsDel = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The batch goes to the root of the drive that holds the Windows folder, a
 // fixed absolute path: neither the current directory nor its drive decides
@@ -60,14 +59,14 @@ bool GetInterpreterPath(wchar_t* systemFolder, wchar_t* interpreter, int capacit
 // this name is the file's one link: attributes belong to the file, and a
 // hard link to a protected file must leave that file as it is.
 bool FreeBatchPath(const wchar_t* path) {
-    CFileHandle entry(OpenEntryItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0));
+    CFileHandle entry(NativeFiles::OpenEntryItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0));
     BY_HANDLE_FILE_INFORMATION information;
-    if (!entry || !GetFileInformationByHandle(entry.Get(), &information) || !IsPlainFileEntry(information))
+    if (!entry || !GetFileInformationByHandle(entry.Get(), &information) || !NativeFiles::IsPlainFileEntry(information))
         return false;
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
-        (information.nNumberOfLinks != 1 || !SetEntryAttributes(entry.Get(), FILE_ATTRIBUTE_NORMAL)))
+        (information.nNumberOfLinks != 1 || !NativeFiles::SetBasicAttributes(entry.Get(), FILE_ATTRIBUTE_NORMAL)))
         return false;
-    return MarkEntryForDeletion(entry.Get()) != 0;
+    return NativeFiles::MarkForDeletion(entry.Get()) != 0;
 }
 
 HANDLE CreateNewBatchFile(const wchar_t* path, SECURITY_ATTRIBUTES* security) {
@@ -114,12 +113,13 @@ bool GetExactModulePath(wchar_t* widePath, char* ansiPath, int capacity) {
 // hard link to a protected file must leave that file's attributes alone).
 // False when such attributes stay: the batch would never end.
 bool LetDelRemove(const wchar_t* path) {
-    CFileHandle file(OpenEntryItself(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll));
+    CFileHandle file(
+        NativeFiles::OpenEntryItself(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, NativeFiles::ShareAll));
     BY_HANDLE_FILE_INFORMATION information;
     if (!file || !GetFileInformationByHandle(file.Get(), &information)) return false;
     if ((information.dwFileAttributes & StopsDel) == 0) return true;
-    return IsPlainFileEntry(information) && information.nNumberOfLinks == 1 &&
-           SetEntryAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+    return NativeFiles::IsPlainFileEntry(information) && information.nNumberOfLinks == 1 &&
+           NativeFiles::SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // Writes the whole text; false when any of it is missing.
@@ -158,7 +158,7 @@ int StartSelfDeletion() {
     CFileHandle batch(CreateBatchFile(batchPath));
     if (!batch) return 0;
     if (!WriteAll(batch.Get(), text, textLength) || !LetDelRemove(widePath)) {
-        MarkEntryForDeletion(batch.Get());
+        NativeFiles::MarkForDeletion(batch.Get());
         return 0;
     }
 
@@ -176,7 +176,7 @@ int StartSelfDeletion() {
     PROCESS_INFORMATION started = {};
     if (!CreateProcessW(interpreter, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS,
                         nullptr, systemFolder, &startup, &started)) {
-        MarkEntryForDeletion(batch.Get());
+        NativeFiles::MarkForDeletion(batch.Get());
         return 0;
     }
     batch.Reset();

@@ -191,4 +191,13 @@ bool HandleIsLink(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information) {
            (information->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+HANDLE OpenEntryItself(const wchar_t* path, DWORD access, DWORD share) {
+    return CreateFileW(path, access, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool IsPlainFileEntry(const BY_HANDLE_FILE_INFORMATION& information) {
+    return (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
 }  // namespace NativeFiles

@@ -80,4 +80,16 @@ DWORD ErrorOf(NTSTATUS status);
 bool NameIsLink(const wchar_t* path);
 bool HandleIsLink(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information = nullptr);
 
+// Opens the entry at the full `path` as itself: a link as the link
+// (FILE_FLAG_OPEN_REPARSE_POINT), a folder as the folder
+// (FILE_FLAG_BACKUP_SEMANTICS). For names that an ordinary program of the
+// same user may have planted: what was opened is checked, and every change
+// goes through the handle. INVALID_HANDLE_VALUE on failure, with the
+// system's error.
+HANDLE OpenEntryItself(const wchar_t* path, DWORD access, DWORD share);
+
+// True when the information, read from such a handle, is that of a plain
+// file: neither a folder nor a reparse point.
+bool IsPlainFileEntry(const BY_HANDLE_FILE_INFORMATION& information);
+
 }  // namespace NativeFiles
