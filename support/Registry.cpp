@@ -5,30 +5,15 @@
 #include "framework/String.h"
 #include "removal/RemovalLog.h"
 #include "support/Handles.h"
+#include "support/RegistryWalk.h"
 
 namespace {
 
 constexpr REGSAM View = KEY_WOW64_64KEY;
 
-// RegDeleteKeyExW exists from Windows Vista and XP x64 on; 32-bit XP only
-// has RegDeleteKeyW, which has no view to choose and needs none.
-LONG DeleteKeyInView(HKEY root, const wchar_t* keyPath) {
-    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-    static DeleteKeyEx deleteKeyEx = nullptr;
-    static bool looked = false;
-    if (!looked) {
-        looked = true;
-        if (HMODULE advapi = GetModuleHandleW(L"advapi32.dll"))
-            deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
-                reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExW")));
-    }
-    if (deleteKeyEx) return deleteKeyEx(root, keyPath, View, 0);
-    return RegDeleteKeyW(root, keyPath);
-}
-
 bool OpenOrCreateKey(HKEY root, const wchar_t* keyPath, CRegistryKey& key) {
-    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(),
-                           nullptr) == ERROR_SUCCESS;
+    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(), nullptr) ==
+           ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -55,8 +40,7 @@ int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
     CRegistryKey key;
     if (!OpenOrCreateKey(root, keyPath, key)) return 0;
     const DWORD bytes = static_cast<DWORD>(lstrlenW(text) * 2 + 2);
-    return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
-                   ERROR_SUCCESS
+    return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS
                ? 1
                : 0;
 }
@@ -82,17 +66,26 @@ CString RegistryPathText(HKEY root, const wchar_t* keyPath, const wchar_t* value
 }
 
 int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+    // The key path is opened name by name as itself (support/RegistryWalk.h):
+    // a link anywhere on it keeps the value, whatever the link points to.
     CRegistryKey key;
     if (IsPlanRun()) {
         // A plan reads only: the key is not made when it is missing.
-        const bool present = RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE | View, key.Receive()) == ERROR_SUCCESS &&
-                             RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        const LONG opened = OpenRegistryKeyPath(root, keyPath, KEY_QUERY_VALUE, 0, key);
+        const bool present = opened == ERROR_SUCCESS && RegQueryValueExW(key.Get(), valueName, nullptr, nullptr,
+                                                                         nullptr, nullptr) == ERROR_SUCCESS;
+        const bool refused = opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND;
         LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName),
-                         present ? LogOutcome::WouldRemove : LogOutcome::Absent, 0);
+                         present   ? LogOutcome::WouldRemove
+                         : refused ? LogOutcome::WouldKeep
+                                   : LogOutcome::Absent,
+                         refused ? static_cast<DWORD>(opened) : 0);
         return 1;
     }
-    if (!OpenOrCreateKey(root, keyPath, key)) {
-        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName), LogOutcome::Kept, ERROR_ACCESS_DENIED);
+    const LONG opened = OpenRegistryKeyPath(root, keyPath, KEY_SET_VALUE, 1, key);
+    if (opened != ERROR_SUCCESS) {
+        LogRemovalAction(L"value", RegistryPathText(root, keyPath, valueName), LogOutcome::Kept,
+                         static_cast<DWORD>(opened));
         return 0;
     }
     const LONG answer = RegDeleteValueW(key.Get(), valueName);
@@ -111,81 +104,59 @@ namespace {
 // Registry keys nest at most 512 levels deep.
 constexpr int MaximumKeyDepth = 512;
 
-// A registry link (a key made with REG_OPTION_CREATE_LINK) holds its target
-// in the value "SymbolicLinkValue" of type REG_LINK.
-bool IsRegistryLink(HKEY key) {
-    DWORD type = REG_NONE;
-    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
-           type == REG_LINK;
-}
+// Enough to enumerate a key's subkeys, tell a link, and delete the key.
+constexpr REGSAM TreeAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE;
 
-void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
-    CRegistryKey key;
-    // Opened as the link itself, never as what a link points to: following
-    // one would empty and delete keys that are not the product's, or recurse
-    // without end through a link back to an ancestor. A link is left alone.
-    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS | View, key.Receive()) ==
-        ERROR_SUCCESS) {
-        if (IsRegistryLink(key.Get())) return;
-        // Each child is gone before the next request, so index 0 always names
-        // the next remaining one. A child that survives its deletion (no
-        // rights, or a link) would come back at index 0 forever: stop there.
-        wchar_t previous[256] = L"";
-        while (depth < MaximumKeyDepth) {
-            wchar_t child[256];
-            DWORD length = 256;
-            if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
-            if (previous[0] != L'\0' && wcscmp(previous, child) == 0) break;
-            lstrcpynW(previous, child, 256);
-            CString childPath(keyPath);
-            childPath += L"\\";
-            childPath += child;
-            DeleteKeyTree(root, childPath, depth + 1);
-        }
-        key.Reset();
+// Empties and deletes the key that `key` is open on; `text` names it in the
+// log. Each child is opened relative to its parent's handle as itself, so a
+// child that is a link is neither followed nor deleted, and each key is
+// deleted through its own handle, never by name. A child that cannot be
+// opened or deleted is logged as kept. Answers the key's own deletion: 0
+// for success, else the error.
+DWORD DeleteKeyTree(HKEY key, const CString& text, int depth) {
+    // Each child is gone before the next request, so index 0 always names
+    // the next remaining one. A child that survives its deletion (no rights,
+    // or a link) would come back at index 0 forever: stop there.
+    wchar_t previous[256] = L"";
+    while (depth < MaximumKeyDepth) {
+        wchar_t child[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (previous[0] != L'\0' && wcscmp(previous, child) == 0) break;
+        lstrcpynW(previous, child, 256);
+        CString childText(text);
+        childText += L"\\";
+        childText += child;
+        CRegistryKey childKey;
+        DWORD result = static_cast<DWORD>(OpenRegistryKeyName(key, child, TreeAccess, childKey));
+        if (result == ERROR_SUCCESS) result = DeleteKeyTree(childKey.Get(), childText, depth + 1);
+        if (result != ERROR_SUCCESS) LogRemovalAction(L"key", childText, LogOutcome::Kept, result);
     }
-    DeleteKeyInView(root, keyPath);
-}
-
-}  // namespace
-
-namespace {
-
-// What is at a key path: nothing, a key, or a registry link (left alone).
-enum class KeyPresence { Absent, Key, Link };
-
-KeyPresence PresenceOf(HKEY root, const wchar_t* keyPath) {
-    CRegistryKey key;
-    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | View, key.Receive()) != ERROR_SUCCESS)
-        return KeyPresence::Absent;
-    return IsRegistryLink(key.Get()) ? KeyPresence::Link : KeyPresence::Key;
+    return DeleteOpenRegistryKey(key);
 }
 
 }  // namespace
 
 int DeleteRegistryTree(HKEY root, const wchar_t* keyPath) {
-    if (!RemovalLogIsOpen()) {
-        DeleteKeyTree(root, keyPath, 0);
-        return 1;
-    }
-    const KeyPresence before = PresenceOf(root, keyPath);
+    // The key is reached name by name as itself: a link on its path or at the
+    // key itself keeps everything (support/RegistryWalk.h).
     const CString text = RegistryPathText(root, keyPath, nullptr);
-    if (before == KeyPresence::Absent) {
+    CRegistryKey key;
+    const LONG opened = OpenRegistryKeyPath(root, keyPath, TreeAccess, 0, key);
+    if (opened == ERROR_FILE_NOT_FOUND) {
         LogRemovalAction(L"key", text, LogOutcome::Absent, 0);
         return 1;
     }
     const bool plan = IsPlanRun() != 0;
-    if (before == KeyPresence::Link) {
-        LogRemovalAction(L"key", text, plan ? LogOutcome::WouldKeep : LogOutcome::Kept, 4395);
+    if (opened != ERROR_SUCCESS) {
+        LogRemovalAction(L"key", text, plan ? LogOutcome::WouldKeep : LogOutcome::Kept, static_cast<DWORD>(opened));
         return 1;
     }
     if (plan) {
         LogRemovalAction(L"key", text, LogOutcome::WouldRemove, 0);
         return 1;
     }
-    DeleteKeyTree(root, keyPath, 0);
-    const bool gone = PresenceOf(root, keyPath) == KeyPresence::Absent;
-    LogRemovalAction(L"key", text, gone ? LogOutcome::Removed : LogOutcome::Kept, gone ? 0 : ERROR_ACCESS_DENIED);
+    const DWORD result = DeleteKeyTree(key.Get(), text, 0);
+    LogRemovalAction(L"key", text, result == ERROR_SUCCESS ? LogOutcome::Removed : LogOutcome::Kept, result);
     return 1;
 }

@@ -23,12 +23,16 @@ int ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueNa
 // Stores text as REG_SZ with its terminator, creating the key path as needed.
 int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
 
-// Deletes one value. The key is opened with create semantics, so a missing
-// key is created and left empty; succeeds whenever the key could be opened.
+// Deletes one value. The key path is opened name by name as itself, and a
+// missing key is created and left empty; a registry link anywhere on the
+// path keeps the value (logged as kept). Succeeds whenever the key could be
+// opened.
 int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 
-// Deletes a key with all its subkeys, deepest first. Always succeeds; a key
-// that cannot be deleted simply stays.
+// Deletes a key with all its subkeys, deepest first, each through its own
+// handle. A registry link on the key's path or at the key keeps all of it;
+// a link inside the tree is left alone, not followed. Always succeeds; a key
+// that cannot be opened or deleted stays and is logged as kept.
 int DeleteRegistryTree(HKEY root, const wchar_t* keyPath);
 
 // "HKLM\<key path>", with " : <value name>" when one is given: how the
