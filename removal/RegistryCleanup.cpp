@@ -4,6 +4,7 @@
 
 #include "app/UninstallRecord.h"
 #include "framework/String.h"
+#include "removal/RemovalLog.h"
 #include "removal/VisualStudioAddin.h"
 #include "support/Registry.h"
 
@@ -23,6 +24,24 @@ bool IsKeyName(const CString& name) {
     if (length == 0) return false;
     if (name.GetAt(0) == L'\\' || name.GetAt(length - 1) == L'\\') return false;
     return name.Find(L"\\\\") < 0;
+}
+
+// The App Paths entry is named after the program's file name alone. A field
+// with a "\" would name a key below another program's entry, "/" has no
+// place in a file name, and "." or ".." are no file names.
+bool IsBareFileName(const CString& name) {
+    if (name.IsEmpty() || name == L"." || name == L"..") return false;
+    return name.Find(L"\\") < 0 && name.Find(L"/") < 0;
+}
+
+void DeleteAppPathsEntry(const CString& programFileName) {
+    const CString entry = CString(AppPathsRoot) + programFileName;
+    if (IsBareFileName(programFileName)) {
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, entry);
+        return;
+    }
+    LogRemovalAction(L"key", RegistryPathText(HKEY_LOCAL_MACHINE, entry, nullptr),
+                     IsPlanRun() ? LogOutcome::WouldKeep : LogOutcome::Kept, ERROR_INVALID_NAME);
 }
 
 void DeleteProductKeys(const CString& productKey) {
@@ -54,8 +73,7 @@ void CleanRegistry() {
     const CUninstallRecord& record = UninstallRecord;
     const bool productKeyUsable = IsKeyName(record.ProductKey);
     if (productKeyUsable) DeleteProductKeys(record.ProductKey);
-    if (IsKeyName(record.ProgramFileName))
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, CString(AppPathsRoot) + record.ProgramFileName);
+    DeleteAppPathsEntry(record.ProgramFileName);
     if (productKeyUsable) DeleteUninstallEntries(record.ProductKey);
     DeleteRegistryValue(HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", L"PictureIndex");
 

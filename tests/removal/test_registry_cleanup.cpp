@@ -134,6 +134,32 @@ TEST_F(RegistryCleanupTest, FieldsThatNameTheSharedParentDeleteNothing) {
     }
 }
 
+// ProgramFileName names the App Paths entry and must be a bare file name:
+// anything else deletes no key there and is logged as kept.
+TEST_F(RegistryCleanupTest, AProgramFileNameThatIsNoBareFileNameDeletesNoAppPathsKey) {
+    const std::wstring sibling = AppPaths + L"QvTestProduct Pro.exe";
+    const std::wstring folder = FreshTestFolder(L"AppPathsNames");
+    const std::wstring log = folder + L"\\log.txt";
+    for (const wchar_t* field : {L"", L".", L"..", L"/", L"QvTestProduct Pro.exe\\Sub", L"QvTestProduct Pro.exe/Sub",
+                                 L"..\\QvTestProduct Pro.exe", L"QvTestProduct Pro.exe\\"}) {
+        SCOPED_TRACE(Narrow(field));
+        SetRegString(HKEY_LOCAL_MACHINE, sibling, L"Path", L"C:\\QvTest\\Pro");
+        SetRegString(HKEY_LOCAL_MACHINE, sibling + L"\\Sub", L"x", L"y");
+        const auto siblingBefore = RegTreeSnapshot(HKEY_LOCAL_MACHINE, sibling);
+        ASSERT_EQ(4u, siblingBefore.size());
+        UninstallRecord.ProgramFileName = field;
+        ASSERT_EQ(1, OpenRemovalLog(log.c_str(), 0));
+        CleanRegistry();
+        CloseRemovalLog(0);
+        EXPECT_EQ(siblingBefore, RegTreeSnapshot(HKEY_LOCAL_MACHINE, sibling));
+        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, AppPaths));
+        const std::string kept = "\r\nkept: key \"HKLM\\" + Narrow(AppPaths + field) + "\" - error 123: ";
+        EXPECT_NE(std::string::npos, ReadFileBytes(log).find(kept)) << kept;
+        DeleteFileW(log.c_str());
+    }
+    RemoveTree(folder);
+}
+
 // A registry link planted under HKEY_CURRENT_USER (which any program of the
 // user may write) on the path of a key or value that the removal deletes,
 // at that key, or inside its tree: the link's target stays exactly as it
