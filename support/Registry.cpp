@@ -114,14 +114,18 @@ constexpr REGSAM TreeAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE;
 // opened or deleted is logged as kept. Answers the key's own deletion: 0
 // for success, else the error.
 DWORD DeleteKeyTree(HKEY key, const CString& text, int depth) {
-    // Each child is gone before the next request, so index 0 always names
-    // the next remaining one. A child that survives its deletion (no rights,
-    // or a link) would come back at index 0 forever: stop there.
+    // Each child is gone before the next request, so the index of the next
+    // remaining child is the number of children kept so far (0 while none
+    // was kept): subkeys are enumerated in a fixed order (by name; Windows
+    // lists volatile ones after the others), so the kept ones stay before
+    // those still to come. A child that survives a deletion reported
+    // as done would come back under the same index forever: stop there.
+    DWORD kept = 0;
     wchar_t previous[256] = L"";
     while (depth < MaximumKeyDepth) {
         wchar_t child[256];
         DWORD length = 256;
-        if (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key, kept, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         if (previous[0] != L'\0' && wcscmp(previous, child) == 0) break;
         lstrcpynW(previous, child, 256);
         CString childText(text);
@@ -130,7 +134,10 @@ DWORD DeleteKeyTree(HKEY key, const CString& text, int depth) {
         CRegistryKey childKey;
         DWORD result = static_cast<DWORD>(OpenRegistryKeyName(key, child, TreeAccess, childKey));
         if (result == ERROR_SUCCESS) result = DeleteKeyTree(childKey.Get(), childText, depth + 1);
-        if (result != ERROR_SUCCESS) LogRemovalAction(L"key", childText, LogOutcome::Kept, result);
+        if (result != ERROR_SUCCESS) {
+            LogRemovalAction(L"key", childText, LogOutcome::Kept, result);
+            ++kept;
+        }
     }
     return DeleteOpenRegistryKey(key);
 }

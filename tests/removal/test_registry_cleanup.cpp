@@ -178,6 +178,7 @@ void PrintTo(const LinkCase& c, std::ostream* os) {
 }
 
 const std::wstring ProductKey = Maker + Product;
+const std::wstring LinkedProductKey = Maker + L"QvTestLinked\\" + Product;
 const std::wstring VsAddin = L"Software\\Microsoft\\VisualStudio\\9.0\\AddIns\\GlyphSmithAddin.Connect";
 const std::wstring VsEditor = L"Software\\Microsoft\\VisualStudio\\9.0\\Default Editors\\ico\\Quorvex GlyphSmith";
 const std::wstring VsaAddin = L"Software\\Microsoft\\VSA\\9.0\\AddIns\\GlyphSmithAddin.Connect";
@@ -186,7 +187,9 @@ const std::wstring Leaf = L"\\Settings\\Window\\Placement\\Monitor 1";
 const std::wstring LinkTarget = L"SOFTWARE\\QvTest\\LinkTarget";
 
 const LinkCase LinkCases[] = {
-    {"ProductAbove", Step::CleanRegistry, ProductKey, L"SOFTWARE\\Quorvex", HKEY_CURRENT_USER},
+    // The maker's own branch may hold other keys: the product key of this
+    // row has two names, and the first one is made the link.
+    {"ProductAbove", Step::CleanRegistry, LinkedProductKey, Maker + L"QvTestLinked", HKEY_CURRENT_USER},
     {"ProductTop", Step::CleanRegistry, ProductKey, ProductKey, HKEY_LOCAL_MACHINE},
     {"ProductMiddle", Step::CleanRegistry, ProductKey, ProductKey + Middle, HKEY_CURRENT_USER},
     {"ProductLeaf", Step::CleanRegistry, ProductKey, ProductKey + Leaf, HKEY_LOCAL_MACHINE},
@@ -223,6 +226,8 @@ class RegistryLinkTest : public RegistryCleanupTest, public ::testing::WithParam
 protected:
     void SetUp() override {
         RegistryCleanupTest::SetUp();
+        if (StartsWith(GetParam().deleted, Maker))
+            UninstallRecord.ProductKey = GetParam().deleted.substr(Maker.size()).c_str();
         folder_ = FreshTestFolder(L"RegistryLinks");
     }
     void TearDown() override {
@@ -233,6 +238,7 @@ protected:
     RegistryScope vsKeys_{{{HKEY_CURRENT_USER, L"Software\\Microsoft\\VisualStudio\\9.0"},
                            {HKEY_CURRENT_USER, L"Software\\Microsoft\\VSA\\9.0"},
                            {HKEY_CURRENT_USER, LinkTarget},
+                           {HKEY_CURRENT_USER, Maker + L"QvTestLinked"},
                            {HKEY_LOCAL_MACHINE, LinkTarget}}};
     std::wstring folder_;
 };
