@@ -97,6 +97,17 @@ std::wstring RegNtPath(HKEY root, const std::wstring& key) {
 }
 
 bool MakeRegLink(HKEY root, const std::wstring& key, const std::wstring& target) {
+    // The keys above are made first as ordinary keys: those that the volatile
+    // link's own call made would be volatile, and refuse ordinary subkeys
+    // (ERROR_CHILD_MUST_BE_VOLATILE) for the rest of the prefix's life.
+    const size_t parentEnd = key.rfind(L'\\');
+    if (parentEnd != std::wstring::npos) {
+        HKEY parent = nullptr;
+        if (RegCreateKeyExW(root, key.substr(0, parentEnd).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &parent, nullptr) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(parent);
+    }
     HKEY link = nullptr;
     if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
                         KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &link, nullptr) != ERROR_SUCCESS)

@@ -210,12 +210,11 @@ const LinkCase LinkCases[] = {
 };
 
 // A small tree with values at several depths, the icon value among them.
-void FillTree(HKEY root, const std::wstring& key) {
-    SetRegString(root, key, L"v", L"top of " + key);
-    SetRegString(root, key, L"PictureIndex", L"2");
-    SetRegString(root, key + L"\\Files", L"File0001", L"C:\\QvTest\\a.txt");
-    SetRegString(root, key + Leaf, L"Rect", L"0,0,1,1");
-    SetRegString(root, key + L"\\Settings\\Window\\Placement\\Monitor 2", L"Rect", L"1,1,2,2");
+bool FillTree(HKEY root, const std::wstring& key) {
+    return SetRegString(root, key, L"v", L"top of " + key) && SetRegString(root, key, L"PictureIndex", L"2") &&
+           SetRegString(root, key + L"\\Files", L"File0001", L"C:\\QvTest\\a.txt") &&
+           SetRegString(root, key + Leaf, L"Rect", L"0,0,1,1") &&
+           SetRegString(root, key + L"\\Settings\\Window\\Placement\\Monitor 2", L"Rect", L"1,1,2,2");
 }
 
 bool StartsWith(const std::wstring& text, const std::wstring& start) {
@@ -247,14 +246,14 @@ TEST_P(RegistryLinkTest, LeavesTheLinkAndItsTargetAndRemovesTheRest) {
     const LinkCase& c = GetParam();
     const bool linkOnPath = StartsWith(c.deleted, c.link);  // at the deleted key or above it
     // The target holds what the deletion would find behind the link.
-    FillTree(c.targetRoot, linkOnPath ? LinkTarget + c.deleted.substr(c.link.size()) : LinkTarget);
+    ASSERT_TRUE(FillTree(c.targetRoot, linkOnPath ? LinkTarget + c.deleted.substr(c.link.size()) : LinkTarget));
     SetRegString(c.targetRoot, LinkTarget, L"v", L"target");
     if (linkOnPath) {
         // A key that the prefix may hold already, empty, where the link goes.
         RegDeleteKeyExW(HKEY_CURRENT_USER, c.link.c_str(), KEY_WOW64_64KEY, 0);
         ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, c.link)) << "the prefix holds keys where the link goes";
     } else {
-        FillTree(HKEY_CURRENT_USER, c.deleted);
+        ASSERT_TRUE(FillTree(HKEY_CURRENT_USER, c.deleted));
         DeleteRegTree(HKEY_CURRENT_USER, c.link);
     }
     ASSERT_TRUE(MakeRegLink(HKEY_CURRENT_USER, c.link, RegNtPath(c.targetRoot, LinkTarget)));
