@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,25 @@ bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view = KEY_WOW64_64
 bool RegValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = KEY_WOW64_64KEY);
 void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view = KEY_WOW64_64KEY);
 std::vector<std::wstring> RegSubkeys(HKEY root, const std::wstring& key, REGSAM view = KEY_WOW64_64KEY);
+
+// Registry links: a key made with REG_OPTION_CREATE_LINK whose value
+// "SymbolicLinkValue" (REG_LINK) holds the target's NT path.
+// The NT path of a key: "\Registry\Machine\..." or "\Registry\User\<SID>\...".
+std::wstring RegNtPath(HKEY root, const std::wstring& key);
+// Makes `key` a link to `target` (an NT path); false when it cannot.
+bool MakeRegLink(HKEY root, const std::wstring& key, const std::wstring& target);
+// True when `key`, opened as itself (REG_OPTION_OPEN_LINK), is a link.
+bool IsRegLink(HKEY root, const std::wstring& key);
+// Deletes the link itself (opened as itself, deleted through its handle with
+// NtDeleteKey), never its target. True when no link is left there.
+bool DeleteRegLink(HKEY root, const std::wstring& key);
+// Every key and value below `key` (itself included), read through links
+// like any program does: "sub\path" for a key, "sub\path : name" mapped
+// to the value's type and data for a value.
+std::map<std::wstring, std::wstring> RegTreeSnapshot(HKEY root, const std::wstring& key);
+// The keys below `key` (itself as ""), each opened as itself: a link is
+// listed but not entered.
+std::set<std::wstring> RegKeysAsStored(HKEY root, const std::wstring& key);
 
 // Deletes the listed keys when it is built and again when it goes away, so a
 // test starts clean and leaves nothing behind.

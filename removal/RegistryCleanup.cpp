@@ -5,7 +5,9 @@
 #include "framework/String.h"
 #include "removal/RegistryRemoval.h"
 #include "removal/Removal.h"
+#include "removal/RemovalRun.h"
 #include "removal/VisualStudioAddin.h"
+#include "support/Registry.h"
 
 namespace {
 
@@ -23,6 +25,24 @@ bool IsKeyName(const CString& name) {
     if (length == 0) return false;
     if (name.GetAt(0) == L'\\' || name.GetAt(length - 1) == L'\\') return false;
     return name.Find(L"\\\\") < 0;
+}
+
+// The App Paths entry is named after the program's file name alone. A field
+// with a "\" would name a key below another program's entry, "/" has no
+// place in a file name, and "." or ".." are no file names.
+bool IsBareFileName(const CString& name) {
+    if (name.IsEmpty() || name == L"." || name == L"..") return false;
+    return name.Find(L"\\") < 0 && name.Find(L"/") < 0;
+}
+
+void DeleteAppPathsEntry(const CString& programFileName, CRemovalRun& run) {
+    const CString entry = CString(AppPathsRoot) + programFileName;
+    if (IsBareFileName(programFileName)) {
+        RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
+        return;
+    }
+    run.Log(L"key", RegistryPathText(HKEY_LOCAL_MACHINE, entry, nullptr),
+            run.IsPlan() ? LogOutcome::WouldKeep : LogOutcome::Kept, ERROR_INVALID_NAME);
 }
 
 void DeleteProductKeys(const CString& productKey, CRemovalRun& run) {
@@ -53,8 +73,7 @@ void RemoveVisualStudioAddins(int is64BitWindows, CRemovalRun& run) {
 void CleanRegistry(const CRemovalInput& input, CRemovalRun& run) {
     const bool productKeyUsable = IsKeyName(input.ProductKey);
     if (productKeyUsable) DeleteProductKeys(input.ProductKey, run);
-    if (IsKeyName(input.ProgramFileName))
-        RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, CString(AppPathsRoot) + input.ProgramFileName);
+    DeleteAppPathsEntry(input.ProgramFileName, run);
     if (productKeyUsable) DeleteUninstallEntries(input.ProductKey, run);
     RemoveRegistryValue(run, HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", L"PictureIndex");
 

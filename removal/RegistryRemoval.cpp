@@ -6,52 +6,41 @@
 
 namespace {
 
-// Windows' code for a reparse point where none may be: how a link left
-// alone is logged.
-constexpr DWORD LinkLeftAlone = 4395;
+// Logs each key that a tree deletion leaves, as kept (or, in a plan, as it
+// would be kept).
+class CKeptKeysLog : public IKeyTreeReport {
+public:
+    explicit CKeptKeysLog(const CRemovalRun& run) : run_(run) {}
+    void KeyKept(const wchar_t* keyText, DWORD error) override {
+        run_.Log(L"key", keyText, run_.IsPlan() ? LogOutcome::WouldKeep : LogOutcome::Kept, error);
+    }
+
+private:
+    const CRemovalRun& run_;
+};
 
 }  // namespace
 
 void RemoveRegistryTree(CRemovalRun& run, HKEY root, const wchar_t* keyPath) {
-    if (!run.IsLogged() && !run.IsPlan()) {
-        DeleteRegistryTree(root, keyPath);
-        return;
-    }
-    const KeyPresence before = PresenceOfKey(root, keyPath);
+    CKeptKeysLog keptKeys(run);
+    const int plan = run.IsPlan();
+    const DWORD result = DeleteRegistryTree(root, keyPath, &keptKeys, plan);
     const CString text = RegistryPathText(root, keyPath, nullptr);
-    if (before == KeyPresence::Absent) {
+    if (result == ERROR_FILE_NOT_FOUND)
         run.Log(L"key", text, LogOutcome::Absent, 0);
-        return;
-    }
-    const bool plan = run.IsPlan() != 0;
-    if (before == KeyPresence::Link) {
-        run.Log(L"key", text, plan ? LogOutcome::WouldKeep : LogOutcome::Kept, LinkLeftAlone);
-        return;
-    }
-    if (plan) {
-        run.Log(L"key", text, LogOutcome::WouldRemove, 0);
-        return;
-    }
-    DeleteRegistryTree(root, keyPath);
-    const bool gone = PresenceOfKey(root, keyPath) == KeyPresence::Absent;
-    run.Log(L"key", text, gone ? LogOutcome::Removed : LogOutcome::Kept, gone ? 0 : ERROR_ACCESS_DENIED);
+    else if (result == ERROR_SUCCESS)
+        run.Log(L"key", text, plan ? LogOutcome::WouldRemove : LogOutcome::Removed, 0);
+    else
+        run.Log(L"key", text, plan ? LogOutcome::WouldKeep : LogOutcome::Kept, result);
 }
 
 void RemoveRegistryValue(CRemovalRun& run, HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
-    const CString text = RegistryPathText(root, keyPath, valueName);
-    if (run.IsPlan()) {
-        // A plan reads only: the key is not made when it is missing.
-        run.Log(L"value", text,
-                RegistryValueExists(root, keyPath, valueName) ? LogOutcome::WouldRemove : LogOutcome::Absent, 0);
-        return;
-    }
-    LONG answer = ERROR_SUCCESS;
-    if (!DeleteRegistryValue(root, keyPath, valueName, &answer)) {
-        run.Log(L"value", text, LogOutcome::Kept, ERROR_ACCESS_DENIED);
-        return;
-    }
-    const LogOutcome outcome = answer == ERROR_SUCCESS          ? LogOutcome::Removed
+    const int plan = run.IsPlan();
+    const LONG answer = DeleteRegistryValue(root, keyPath, valueName, plan);
+    const LogOutcome outcome = answer == ERROR_SUCCESS          ? (plan ? LogOutcome::WouldRemove : LogOutcome::Removed)
                                : answer == ERROR_FILE_NOT_FOUND ? LogOutcome::Absent
+                               : plan                           ? LogOutcome::WouldKeep
                                                                 : LogOutcome::Kept;
-    run.Log(L"value", text, outcome, outcome == LogOutcome::Kept ? static_cast<DWORD>(answer) : 0);
+    run.Log(L"value", RegistryPathText(root, keyPath, valueName), outcome,
+            outcome == LogOutcome::Kept || outcome == LogOutcome::WouldKeep ? static_cast<DWORD>(answer) : 0);
 }

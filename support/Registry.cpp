@@ -4,26 +4,11 @@
 
 #include "framework/String.h"
 #include "support/Handles.h"
+#include "support/RegistryWalk.h"
 
 namespace {
 
 constexpr REGSAM View = KEY_WOW64_64KEY;
-
-// RegDeleteKeyExW exists from Windows Vista and XP x64 on; 32-bit XP only
-// has RegDeleteKeyW, which has no view to choose and needs none.
-LONG DeleteKeyInView(HKEY root, const wchar_t* keyPath) {
-    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-    static DeleteKeyEx deleteKeyEx = nullptr;
-    static bool looked = false;
-    if (!looked) {
-        looked = true;
-        if (HMODULE advapi = GetModuleHandleW(L"advapi32.dll"))
-            deleteKeyEx =
-                reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExW")));
-    }
-    if (deleteKeyEx) return deleteKeyEx(root, keyPath, View, 0);
-    return RegDeleteKeyW(root, keyPath);
-}
 
 bool OpenOrCreateKey(HKEY root, const wchar_t* keyPath, CRegistryKey& key) {
     return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(), nullptr) ==
@@ -79,75 +64,80 @@ CString RegistryPathText(HKEY root, const wchar_t* keyPath, const wchar_t* value
     return text;
 }
 
-int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, LONG* answer) {
+LONG DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, int lookOnly) {
+    // The key path is opened name by name as itself (support/RegistryWalk.h):
+    // a link anywhere on it keeps the value, whatever the link points to.
     CRegistryKey key;
-    if (!OpenOrCreateKey(root, keyPath, key)) {
-        if (answer) *answer = ERROR_ACCESS_DENIED;
-        return 0;
+    if (lookOnly) {
+        // Only looks: the key is not made when it is missing.
+        const LONG opened = OpenRegistryKeyPath(root, keyPath, KEY_QUERY_VALUE, 0, key);
+        if (opened != ERROR_SUCCESS) return opened;
+        return RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS
+                   ? ERROR_SUCCESS
+                   : ERROR_FILE_NOT_FOUND;
     }
-    const LONG deleted = RegDeleteValueW(key.Get(), valueName);
-    if (answer) *answer = deleted;
-    return 1;
-}
-
-int RegistryValueExists(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
-    CRegistryKey key;
-    return RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE | View, key.Receive()) == ERROR_SUCCESS &&
-                   RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    const LONG opened = OpenRegistryKeyPath(root, keyPath, KEY_SET_VALUE, 1, key);
+    if (opened != ERROR_SUCCESS) return opened == ERROR_FILE_NOT_FOUND ? ERROR_ACCESS_DENIED : opened;
+    return RegDeleteValueW(key.Get(), valueName);
 }
 
 namespace {
 
 // Registry keys nest at most 512 levels deep.
 constexpr int MaximumKeyDepth = 512;
+// Enough to enumerate a key's subkeys, tell a link, and delete the key.
+constexpr REGSAM TreeAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE;
+// A key that keeps a child cannot be deleted: what NtDeleteKey answers then.
+constexpr DWORD KeyStillHasChildren = ERROR_ACCESS_DENIED;
 
-// A registry link (a key made with REG_OPTION_CREATE_LINK) holds its target
-// in the value "SymbolicLinkValue" of type REG_LINK.
-bool IsRegistryLink(HKEY key) {
-    DWORD type = REG_NONE;
-    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
-           type == REG_LINK;
-}
-
-void DeleteKeyTree(HKEY root, const wchar_t* keyPath, int depth) {
-    CRegistryKey key;
-    // Opened as the link itself, never as what a link points to: following
-    // one would empty and delete keys that are not the product's, or recurse
-    // without end through a link back to an ancestor. A link is left alone.
-    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS | View, key.Receive()) == ERROR_SUCCESS) {
-        if (IsRegistryLink(key.Get())) return;
-        // Each child is gone before the next request, so index 0 always names
-        // the next remaining one. A child that survives its deletion (no
-        // rights, or a link) would come back at index 0 forever: stop there.
-        wchar_t previous[256] = L"";
-        while (depth < MaximumKeyDepth) {
-            wchar_t child[256];
-            DWORD length = 256;
-            if (RegEnumKeyExW(key.Get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            if (previous[0] != L'\0' && wcscmp(previous, child) == 0) break;
-            lstrcpynW(previous, child, 256);
-            CString childPath(keyPath);
-            childPath += L"\\";
-            childPath += child;
-            DeleteKeyTree(root, childPath, depth + 1);
+// Empties and deletes the key that `key` is open on (or, looking only,
+// finds what that would keep); `text` names it. Each child is opened
+// relative to its parent's handle as itself, so a child that is a link is
+// neither followed nor deleted, and each key is deleted through its own
+// handle, never by name. Every child that stays is reported. Answers the
+// key's own deletion: 0 for success, else the error.
+DWORD DeleteKeyTree(HKEY key, const CString& text, int depth, IKeyTreeReport* report, int lookOnly) {
+    // Each child is gone before the next request, so the index of the next
+    // remaining child is the number of children kept so far (0 while none
+    // was kept): subkeys are enumerated in a fixed order (by name; Windows
+    // lists volatile ones after the others), so the kept ones stay before
+    // those still to come. Looking only, every child stays, and the index
+    // simply moves on. A child that survives a deletion reported as done
+    // would come back under the same index forever: stop there.
+    DWORD kept = 0;
+    DWORD index = 0;
+    wchar_t previous[256] = L"";
+    while (depth < MaximumKeyDepth) {
+        wchar_t child[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, lookOnly ? index : kept, child, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        if (!lookOnly && previous[0] != L'\0' && wcscmp(previous, child) == 0) break;
+        lstrcpynW(previous, child, 256);
+        ++index;
+        CString childText(text);
+        childText += L"\\";
+        childText += child;
+        CRegistryKey childKey;
+        DWORD result = static_cast<DWORD>(OpenRegistryKeyName(key, child, TreeAccess, childKey));
+        if (result == ERROR_SUCCESS) result = DeleteKeyTree(childKey.Get(), childText, depth + 1, report, lookOnly);
+        if (result != ERROR_SUCCESS) {
+            if (report) report->KeyKept(childText, result);
+            ++kept;
         }
-        key.Reset();
     }
-    DeleteKeyInView(root, keyPath);
+    if (lookOnly) return kept ? KeyStillHasChildren : ERROR_SUCCESS;
+    return DeleteOpenRegistryKey(key);
 }
 
 }  // namespace
 
-KeyPresence PresenceOfKey(HKEY root, const wchar_t* keyPath) {
+DWORD DeleteRegistryTree(HKEY root, const wchar_t* keyPath, IKeyTreeReport* report, int lookOnly) {
+    // The key is reached name by name as itself: a link on its path or at the
+    // key itself keeps everything (support/RegistryWalk.h).
     CRegistryKey key;
-    if (RegOpenKeyExW(root, keyPath, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | View, key.Receive()) != ERROR_SUCCESS)
-        return KeyPresence::Absent;
-    return IsRegistryLink(key.Get()) ? KeyPresence::Link : KeyPresence::Key;
-}
-
-int DeleteRegistryTree(HKEY root, const wchar_t* keyPath) {
-    DeleteKeyTree(root, keyPath, 0);
-    return 1;
+    const LONG opened = OpenRegistryKeyPath(root, keyPath, TreeAccess, 0, key);
+    if (opened != ERROR_SUCCESS) return static_cast<DWORD>(opened);
+    return DeleteKeyTree(key.Get(), RegistryPathText(root, keyPath, nullptr), 0, report, lookOnly);
 }

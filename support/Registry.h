@@ -23,23 +23,35 @@ int ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueNa
 // Stores text as REG_SZ with its terminator, creating the key path as needed.
 int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
 
-// Deletes one value. The key is opened with create semantics, so a missing
-// key is created and left empty; succeeds whenever the key could be opened.
-// `answer`, when given, receives the deletion's own result (ERROR_SUCCESS,
-// ERROR_FILE_NOT_FOUND for a value that was not there, ...).
-int DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, LONG* answer = nullptr);
+// Deletes one value. The key path is opened name by name as itself
+// (support/RegistryWalk.h), and a missing key is created and left empty; a
+// registry link anywhere on the path keeps the value. Answers the deletion:
+// ERROR_SUCCESS, ERROR_FILE_NOT_FOUND for a value that was not there, or
+// the error that kept it. With `lookOnly` nothing is made or deleted, and
+// the answer says what a deletion would find.
+LONG DeleteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, int lookOnly = 0);
 
-// Non-zero when the key exists and holds the value; changes nothing.
-int RegistryValueExists(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
+// Told of every key that a tree deletion leaves in place.
+class IKeyTreeReport {
+public:
+    // `keyText` names the key as RegistryPathText does; `error` is why it
+    // stays (a link: 4395; a key that keeps a child: ERROR_ACCESS_DENIED).
+    virtual void KeyKept(const wchar_t* keyText, DWORD error) = 0;
 
-// What is at a key path, looked at without following a registry link there:
-// nothing, a key, or a link.
-enum class KeyPresence { Absent, Key, Link };
-KeyPresence PresenceOfKey(HKEY root, const wchar_t* keyPath);
+protected:
+    ~IKeyTreeReport() = default;
+};
 
-// Deletes a key with all its subkeys, deepest first. Always succeeds; a key
-// that cannot be deleted simply stays.
-int DeleteRegistryTree(HKEY root, const wchar_t* keyPath);
+// Deletes a key with all its subkeys, deepest first, each opened relative to
+// its parent as itself and deleted through its own handle, never by name. A
+// registry link on the key's path or at the key keeps all of it; a link
+// inside the tree is left alone, neither followed nor deleted, and so are
+// its ancestors. Each subkey that stays is told to `report` (when given).
+// Answers the top key's fate: ERROR_SUCCESS when it went,
+// ERROR_FILE_NOT_FOUND when it was not there, else why it stays. With
+// `lookOnly` nothing is deleted, and the answers are what a deletion would
+// give.
+DWORD DeleteRegistryTree(HKEY root, const wchar_t* keyPath, IKeyTreeReport* report = nullptr, int lookOnly = 0);
 
 // "HKLM\<key path>", with " : <value name>" when one is given: how the
 // removal log names a key or a value.

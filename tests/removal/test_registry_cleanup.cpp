@@ -5,12 +5,16 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <set>
+
 #include "FakeVisualStudio.h"
 #include "RemovalBench.h"
 #include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 #include "removal/RegistryCleanup.h"
+#include "removal/RemovalRun.h"
+#include "removal/VisualStudioAddin.h"
 #include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
@@ -129,6 +133,162 @@ TEST_F(RegistryCleanupTest, FieldsThatNameTheSharedParentDeleteNothing) {
         EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Uninstall + Neighbour)) << Narrow(field);
     }
 }
+
+// ProgramFileName names the App Paths entry and must be a bare file name:
+// anything else deletes no key there and is logged as kept.
+TEST_F(RegistryCleanupTest, AProgramFileNameThatIsNoBareFileNameDeletesNoAppPathsKey) {
+    const std::wstring sibling = AppPaths + L"QvTestProduct Pro.exe";
+    const std::wstring folder = FreshTestFolder(L"AppPathsNames");
+    const std::wstring log = folder + L"\\log.txt";
+    for (const wchar_t* field : {L"", L".", L"..", L"/", L"QvTestProduct Pro.exe\\Sub", L"QvTestProduct Pro.exe/Sub",
+                                 L"..\\QvTestProduct Pro.exe", L"QvTestProduct Pro.exe\\"}) {
+        SCOPED_TRACE(Narrow(field));
+        SetRegString(HKEY_LOCAL_MACHINE, sibling, L"Path", L"C:\\QvTest\\Pro");
+        SetRegString(HKEY_LOCAL_MACHINE, sibling + L"\\Sub", L"x", L"y");
+        const auto siblingBefore = RegTreeSnapshot(HKEY_LOCAL_MACHINE, sibling);
+        ASSERT_EQ(4u, siblingBefore.size());
+        UninstallRecord.ProgramFileName = field;
+        ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
+        CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
+        TestRun().CloseLog(0);
+        EXPECT_EQ(siblingBefore, RegTreeSnapshot(HKEY_LOCAL_MACHINE, sibling));
+        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, AppPaths));
+        const std::string kept = "\r\nkept: key \"HKLM\\" + Narrow(AppPaths + field) + "\" - error 123: ";
+        EXPECT_NE(std::string::npos, ReadFileBytes(log).find(kept)) << kept;
+        DeleteFileW(log.c_str());
+    }
+    RemoveTree(folder);
+}
+
+// A registry link planted under HKEY_CURRENT_USER (which any program of the
+// user may write) on the path of a key or value that the removal deletes,
+// at that key, or inside its tree: the link's target stays exactly as it
+// was, the link stays, and what of the tree lies beside the link goes.
+enum class Step { CleanRegistry, VisualStudioAddin };
+struct LinkCase {
+    const char* name;
+    Step step;
+    std::wstring deleted;  // the HKCU key that the step deletes (or whose value it deletes)
+    std::wstring link;     // the HKCU key made a link
+    HKEY targetRoot;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const std::wstring ProductKey = Maker + Product;
+const std::wstring LinkedProductKey = Maker + L"QvTestLinked\\" + Product;
+const std::wstring VsAddin = L"Software\\Microsoft\\VisualStudio\\9.0\\AddIns\\GlyphSmithAddin.Connect";
+const std::wstring VsEditor = L"Software\\Microsoft\\VisualStudio\\9.0\\Default Editors\\ico\\Quorvex GlyphSmith";
+const std::wstring VsaAddin = L"Software\\Microsoft\\VSA\\9.0\\AddIns\\GlyphSmithAddin.Connect";
+const std::wstring Middle = L"\\Settings\\Window";
+const std::wstring Leaf = L"\\Settings\\Window\\Placement\\Monitor 1";
+const std::wstring LinkTarget = L"SOFTWARE\\QvTest\\LinkTarget";
+
+const LinkCase LinkCases[] = {
+    // The maker's own branch may hold other keys: the product key of this
+    // row has two names, and the first one is made the link.
+    {"ProductAbove", Step::CleanRegistry, LinkedProductKey, Maker + L"QvTestLinked", HKEY_CURRENT_USER},
+    {"ProductTop", Step::CleanRegistry, ProductKey, ProductKey, HKEY_LOCAL_MACHINE},
+    {"ProductMiddle", Step::CleanRegistry, ProductKey, ProductKey + Middle, HKEY_CURRENT_USER},
+    {"ProductLeaf", Step::CleanRegistry, ProductKey, ProductKey + Leaf, HKEY_LOCAL_MACHINE},
+    {"AddinAbove", Step::VisualStudioAddin, VsAddin, L"Software\\Microsoft\\VisualStudio\\9.0\\AddIns",
+     HKEY_LOCAL_MACHINE},
+    {"AddinTop", Step::VisualStudioAddin, VsAddin, VsAddin, HKEY_CURRENT_USER},
+    {"AddinMiddle", Step::VisualStudioAddin, VsAddin, VsAddin + Middle, HKEY_LOCAL_MACHINE},
+    {"AddinLeaf", Step::VisualStudioAddin, VsAddin, VsAddin + Leaf, HKEY_CURRENT_USER},
+    {"EditorAbove", Step::VisualStudioAddin, VsEditor, L"Software\\Microsoft\\VisualStudio\\9.0\\Default Editors",
+     HKEY_CURRENT_USER},
+    {"EditorTop", Step::VisualStudioAddin, VsEditor, VsEditor, HKEY_LOCAL_MACHINE},
+    {"EditorLeaf", Step::VisualStudioAddin, VsEditor, VsEditor + Leaf, HKEY_CURRENT_USER},
+    {"VsaAbove", Step::VisualStudioAddin, VsaAddin, L"Software\\Microsoft\\VSA\\9.0", HKEY_LOCAL_MACHINE},
+    {"VsaTop", Step::VisualStudioAddin, VsaAddin, VsaAddin, HKEY_CURRENT_USER},
+    {"VsaMiddle", Step::VisualStudioAddin, VsaAddin, VsaAddin + Middle, HKEY_LOCAL_MACHINE},
+    {"IconValueAbove", Step::CleanRegistry, IconKey, L"Software\\Classes\\IcoFile", HKEY_LOCAL_MACHINE},
+    {"IconValueKey", Step::CleanRegistry, IconKey, IconKey, HKEY_CURRENT_USER},
+};
+
+// A small tree with values at several depths, the icon value among them.
+bool FillTree(HKEY root, const std::wstring& key) {
+    return SetRegString(root, key, L"v", L"top of " + key) && SetRegString(root, key, L"PictureIndex", L"2") &&
+           SetRegString(root, key + L"\\Files", L"File0001", L"C:\\QvTest\\a.txt") &&
+           SetRegString(root, key + Leaf, L"Rect", L"0,0,1,1") &&
+           SetRegString(root, key + L"\\Settings\\Window\\Placement\\Monitor 2", L"Rect", L"1,1,2,2");
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+class RegistryLinkTest : public RegistryCleanupTest, public ::testing::WithParamInterface<LinkCase> {
+protected:
+    void SetUp() override {
+        RegistryCleanupTest::SetUp();
+        if (StartsWith(GetParam().deleted, Maker))
+            UninstallRecord.ProductKey = GetParam().deleted.substr(Maker.size()).c_str();
+        folder_ = FreshTestFolder(L"RegistryLinks");
+    }
+    void TearDown() override {
+        EXPECT_TRUE(DeleteRegLink(HKEY_CURRENT_USER, GetParam().link));
+        RegistryCleanupTest::TearDown();
+        RemoveTree(folder_);
+    }
+    RegistryScope vsKeys_{{{HKEY_CURRENT_USER, L"Software\\Microsoft\\VisualStudio\\9.0"},
+                           {HKEY_CURRENT_USER, L"Software\\Microsoft\\VSA\\9.0"},
+                           {HKEY_CURRENT_USER, LinkTarget},
+                           {HKEY_CURRENT_USER, Maker + L"QvTestLinked"},
+                           {HKEY_LOCAL_MACHINE, LinkTarget}}};
+    std::wstring folder_;
+};
+
+TEST_P(RegistryLinkTest, LeavesTheLinkAndItsTargetAndRemovesTheRest) {
+    const LinkCase& c = GetParam();
+    const bool linkOnPath = StartsWith(c.deleted, c.link);  // at the deleted key or above it
+    // The target holds what the deletion would find behind the link.
+    ASSERT_TRUE(FillTree(c.targetRoot, linkOnPath ? LinkTarget + c.deleted.substr(c.link.size()) : LinkTarget));
+    SetRegString(c.targetRoot, LinkTarget, L"v", L"target");
+    if (linkOnPath) {
+        // A key that the prefix may hold already, empty, where the link goes.
+        RegDeleteKeyExW(HKEY_CURRENT_USER, c.link.c_str(), KEY_WOW64_64KEY, 0);
+        ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, c.link)) << "the prefix holds keys where the link goes";
+    } else {
+        ASSERT_TRUE(FillTree(HKEY_CURRENT_USER, c.deleted));
+        DeleteRegTree(HKEY_CURRENT_USER, c.link);
+    }
+    ASSERT_TRUE(MakeRegLink(HKEY_CURRENT_USER, c.link, RegNtPath(c.targetRoot, LinkTarget)));
+    ASSERT_TRUE(IsRegLink(HKEY_CURRENT_USER, c.link));
+    ASSERT_EQ(L"target", GetRegString(HKEY_CURRENT_USER, c.link, L"v").value_or(L"-"))
+        << "the link leads to the target";
+    const auto targetBefore = RegTreeSnapshot(c.targetRoot, LinkTarget);
+
+    const std::wstring log = folder_ + L"\\log.txt";
+    ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
+    if (c.step == Step::CleanRegistry)
+        CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
+    else
+        RemoveVisualStudioAddin(L"9.0", TestRun());
+    TestRun().CloseLog(0);
+
+    EXPECT_EQ(targetBefore, RegTreeSnapshot(c.targetRoot, LinkTarget));
+    EXPECT_TRUE(IsRegLink(HKEY_CURRENT_USER, c.link));
+    const std::wstring kept = c.deleted == IconKey            ? L"value \"HKCU\\" + IconKey + L" : PictureIndex\""
+                              : StartsWith(c.link, c.deleted) ? L"key \"HKCU\\" + c.link + L"\""
+                                                              : L"key \"HKCU\\" + c.deleted + L"\"";
+    EXPECT_NE(std::string::npos, ReadFileBytes(log).find("\r\nkept: " + Narrow(kept) + " - error 4395: "))
+        << Narrow(kept);
+    if (linkOnPath) return;
+    // Of the tree only the link and the keys above it stay.
+    std::set<std::wstring> expected = {L""};
+    const std::wstring below = c.link.substr(c.deleted.size() + 1);
+    for (size_t end = below.find(L'\\'); end != std::wstring::npos; end = below.find(L'\\', end + 1))
+        expected.insert(below.substr(0, end));
+    expected.insert(below);
+    EXPECT_EQ(expected, RegKeysAsStored(HKEY_CURRENT_USER, c.deleted));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachPosition, RegistryLinkTest, ::testing::ValuesIn(LinkCases),
+                         [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
 
 // The Visual Studio part: versions laid out by the sample installation with
 // the devenv.exe stand-in, the automation stand-in registered for them.

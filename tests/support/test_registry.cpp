@@ -1,10 +1,8 @@
 // Registry access against Wine's real registry, in the 64-bit view.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstring>
-
-#include <windows.h>
-#include <sddl.h>
 
 #include "bench/TestRegistry.h"
 #include "support/Registry.h"
@@ -30,8 +28,8 @@ protected:
 };
 
 TEST_F(RegistryTest, ReadsUpTo259BytesAndTerminates) {
-    const std::wstring fits(128, L'a');      // 258 bytes with terminator
-    const std::wstring tooLong(129, L'b');   // 260 bytes with terminator
+    const std::wstring fits(128, L'a');     // 258 bytes with terminator
+    const std::wstring tooLong(129, L'b');  // 260 bytes with terminator
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, TestKey, L"fits", fits));
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, TestKey, L"tooLong", tooLong));
 
@@ -111,13 +109,13 @@ TEST_F(RegistryTest, WriteStoresRegSzWithTerminatorAndDefaultValue) {
 TEST_F(RegistryTest, DeleteValueCreatesMissingKeyAndKeepsOthers) {
     const wchar_t key[] = L"SOFTWARE\\QvTest\\Created\\ByDelete";
     ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key));
-    EXPECT_NE(0, DeleteRegistryValue(HKEY_CURRENT_USER, key, L"PictureIndex"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, DeleteRegistryValue(HKEY_CURRENT_USER, key, L"PictureIndex"));
     EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key)) << "opened with create semantics";
     EXPECT_TRUE(RegSubkeys(HKEY_CURRENT_USER, key).empty());
 
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, key, L"PictureIndex", L"3"));
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, key, L"", L"kept"));
-    EXPECT_NE(0, DeleteRegistryValue(HKEY_CURRENT_USER, key, L"PictureIndex"));
+    EXPECT_EQ(ERROR_SUCCESS, DeleteRegistryValue(HKEY_CURRENT_USER, key, L"PictureIndex"));
     EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, key, L"PictureIndex"));
     EXPECT_EQ(L"kept", GetRegString(HKEY_CURRENT_USER, key, L"").value_or(L"-"));
 }
@@ -129,12 +127,13 @@ TEST_F(RegistryTest, DeleteTreeRemovesNestedKeysAndOnlyThem) {
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, root, L"v", L"top"));
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\TreeSibling", L"v", L"stays"));
 
-    EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, root.c_str()));
+    EXPECT_EQ(0u, DeleteRegistryTree(HKEY_LOCAL_MACHINE, root.c_str()));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, root));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest\\TreeSibling"));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvTest"));
 
-    EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, root.c_str())) << "a missing key is success";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), DeleteRegistryTree(HKEY_LOCAL_MACHINE, root.c_str()))
+        << "a missing key changes nothing";
 }
 
 // Every operation reaches the native key that its path names and leaves the
@@ -165,11 +164,11 @@ TEST_F(RegistryTest, EveryOperationReachesTheNativeKeyAndLeavesItsWow6432NodeTwi
     EXPECT_EQ(L"written", GetRegString(HKEY_LOCAL_MACHINE, native, L"where").value_or(L"-"));
     EXPECT_TRUE(twinIsIntact()) << "write";
 
-    EXPECT_NE(0, DeleteRegistryValue(HKEY_LOCAL_MACHINE, native.c_str(), L"where"));
+    EXPECT_EQ(ERROR_SUCCESS, DeleteRegistryValue(HKEY_LOCAL_MACHINE, native.c_str(), L"where"));
     EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, native, L"where"));
     EXPECT_TRUE(twinIsIntact()) << "value deletion";
 
-    EXPECT_NE(0, DeleteRegistryTree(HKEY_LOCAL_MACHINE, native.c_str()));
+    EXPECT_EQ(0u, DeleteRegistryTree(HKEY_LOCAL_MACHINE, native.c_str()));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, native));
     EXPECT_TRUE(twinIsIntact()) << "tree deletion";
 }
@@ -182,50 +181,16 @@ TEST_F(RegistryTest, DeleteTreeLeavesRegistryLinksAndTheirTargets) {
     const std::wstring target = L"SOFTWARE\\QvTest\\LinkTarget";
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, target + L"\\Deep", L"v", L"target's own"));
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, tree + L"\\Plain", L"v", L"x"));
-    wchar_t user[256];
-    DWORD userLength = 256;
-    HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-    BYTE buffer[256];
-    DWORD bytes = 0;
-    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &bytes));
-    CloseHandle(token);
-    LPWSTR sid = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid));
-    lstrcpynW(user, sid, 256);
-    userLength = lstrlenW(user);
-    LocalFree(sid);
-    const std::wstring userRoot = L"\\Registry\\User\\" + std::wstring(user, userLength) + L"\\";
-    for (const auto& link : {std::make_pair(tree + L"\\ToTarget", target), std::make_pair(tree + L"\\ToSelf", tree)}) {
-        HKEY key = nullptr;
-        const LONG made = RegCreateKeyExW(HKEY_CURRENT_USER, link.first.c_str(), 0, nullptr,
-                                          REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                                          nullptr);
-        if (made != ERROR_SUCCESS) GTEST_SKIP() << "this Wine cannot make registry links (" << made << ")";
-        const std::wstring destination = userRoot + link.second;
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
-                                                reinterpret_cast<const BYTE*>(destination.data()),
-                                                static_cast<DWORD>(destination.size() * 2)));
-        RegCloseKey(key);
-    }
+    for (const auto& link : {std::make_pair(tree + L"\\ToTarget", target), std::make_pair(tree + L"\\ToSelf", tree)})
+        ASSERT_TRUE(MakeRegLink(HKEY_CURRENT_USER, link.first, RegNtPath(HKEY_CURRENT_USER, link.second)));
     ASSERT_TRUE(RegKeyExists(HKEY_CURRENT_USER, tree + L"\\ToTarget\\Deep")) << "the link leads to the target";
 
-    EXPECT_NE(0, DeleteRegistryTree(HKEY_CURRENT_USER, tree.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), DeleteRegistryTree(HKEY_CURRENT_USER, tree.c_str()))
+        << "the links keep the tree's key";
     EXPECT_EQ(L"target's own", GetRegString(HKEY_CURRENT_USER, target + L"\\Deep", L"v").value_or(L"<gone>"));
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, tree + L"\\Plain"));
-
-    // Clean up the links themselves.
-    for (const wchar_t* name : {L"ToTarget", L"ToSelf"}) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, (tree + L"\\" + name).c_str(), REG_OPTION_OPEN_LINK, DELETE, &key) ==
-            ERROR_SUCCESS) {
-            using NtDeleteKeyFunction = LONG(WINAPI*)(HANDLE);
-            auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
-                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
-            if (ntDeleteKey) ntDeleteKey(key);
-            RegCloseKey(key);
-        }
-    }
+    for (const wchar_t* name : {L"ToTarget", L"ToSelf"})
+        EXPECT_TRUE(DeleteRegLink(HKEY_CURRENT_USER, tree + L"\\" + name));
 }
 
 }  // namespace
