@@ -86,6 +86,7 @@ PackedBitmap RenderSvgResource(const wchar_t* name, double scale) {
         char* characters = static_cast<char*>(text.data);
         if (size != 0) memcpy(characters, bytes, size);
         characters[size] = '\0';
+        CNanoSvgPrecision precision;
         parsed.image = nsvgParse(characters, "px", 96.0f);
     }
     if (!parsed.image) return nullptr;
@@ -110,8 +111,11 @@ PackedBitmap RenderSvgResource(const wchar_t* name, double scale) {
     CMallocBlock pixels;
     pixels.data = malloc(static_cast<size_t>(width) * height * 4);
     if (!pixels.data) return nullptr;
-    nsvgRasterize(rasterizer.rasterizer, parsed.image, 0, 0, static_cast<float>(scale),
-                  static_cast<unsigned char*>(pixels.data), width, height, width * 4);
+    {
+        CNanoSvgPrecision precision;
+        nsvgRasterize(rasterizer.rasterizer, parsed.image, 0, 0, static_cast<float>(scale),
+                      static_cast<unsigned char*>(pixels.data), width, height, width * 4);
+    }
 
     CPackedBitmap bitmap(CreatePackedBitmap(width, height, 32));
     if (!bitmap) return nullptr;
