@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <windows.h>
 
+#include "support/Handles.h"
+
 CRunOptions RunOptions;
 
 const wchar_t CommandLineUsage[] = L"Uninstall.exe [/quiet | /S] [/log <file> | /plan <file>]";
@@ -26,20 +28,16 @@ public:
         // An empty text would make CommandLineToArgvW name this program:
         // it holds no argument.
         empty_ = !commandLine || !commandLine[0];
-        if (!empty_) arguments_ = CommandLineToArgvW(commandLine, &count_);
+        if (!empty_) arguments_.Reset(CommandLineToArgvW(commandLine, &count_));
         if (!arguments_) count_ = 0;
     }
-    CArgumentList(const CArgumentList&) = delete;
-    CArgumentList& operator=(const CArgumentList&) = delete;
-    ~CArgumentList() {
-        if (arguments_) LocalFree(arguments_);
-    }
-    bool IsValid() const { return empty_ || arguments_ != nullptr; }
+    bool IsValid() const { return empty_ || arguments_.IsValid(); }
     int Count() const { return count_; }
-    const wchar_t* At(int index) const { return arguments_[index]; }
+    const wchar_t* At(int index) const { return arguments_.Get()[index]; }
 
 private:
-    wchar_t** arguments_ = nullptr;
+    // One block from LocalAlloc holding the array and the texts.
+    CLocalMemory<wchar_t**> arguments_;
     int count_ = 0;
     bool empty_ = false;
 };

@@ -31,16 +31,15 @@ PackedBitmap CreatePackedBitmap(int width, int height, int bitsPerPixel) {
     if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide) return nullptr;
     if (bitsPerPixel != 32 && bitsPerPixel != 24) return nullptr;
     const SIZE_T size = PackedHeaderSize + static_cast<SIZE_T>(DibStride(width, bitsPerPixel)) * height;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    CPackedBitmap block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
     if (!block) return nullptr;
-    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
-    if (!header) {
-        GlobalFree(block);
-        return nullptr;
+    {
+        CGlobalLock lock(block.Get());
+        auto* header = static_cast<BITMAPINFOHEADER*>(lock.Get());
+        if (!header) return nullptr;
+        FillHeader(*header, width, height, bitsPerPixel);
     }
-    FillHeader(*header, width, height, bitsPerPixel);
-    GlobalUnlock(block);
-    return block;
+    return block.Detach();
 }
 
 BYTE* PackedBitmapPixels(BITMAPINFOHEADER* header) {

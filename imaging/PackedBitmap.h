@@ -7,8 +7,10 @@
 
 #include "support/Handles.h"
 
-// The block is owned by whoever receives it and released with GlobalFree.
+// The block is owned by whoever receives it and released with GlobalFree;
+// code that keeps one holds it in a CPackedBitmap.
 using PackedBitmap = HGLOBAL;
+using CPackedBitmap = CGlobalMemory;
 
 constexpr int PackedHeaderSize = sizeof(BITMAPINFOHEADER);  // 40
 

@@ -29,7 +29,7 @@ constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE;
 
 }  // namespace
 
-CQvPicture* AttachPictureControl(HWND page, int controlId) {
+CQvPicture* AttachPictureControl(HWND page, int controlId, COLORREF pageColour) {
     HWND control = GetDlgItem(page, controlId);
     if (!control) return nullptr;
     wchar_t buffer[PictureTextLimit] = L"";
@@ -40,7 +40,7 @@ CQvPicture* AttachPictureControl(HWND page, int controlId) {
     const int interval = ReadNumberField(ExtractField(text, 4, L'|'));
     const int firstFrame = ReadNumberField(ExtractField(text, 5, L'|'));
 
-    CQvPicture* picture = new CQvPicture(name, frameCount, interval);
+    CQvPicture* picture = new CQvPicture(name, frameCount, interval, pageColour);
     if (!picture) return nullptr;
     if (!picture->SubclassDlgItem(static_cast<UINT>(controlId), page)) {
         delete picture;

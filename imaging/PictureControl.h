@@ -7,6 +7,7 @@
 class CQvPicture;
 
 // Takes over the page's control: renders its picture and sizes the control to
-// it. Returns the picture object (owned by the control), or null when the
+// it; the picture is blended over pageColour, the page's solid colour.
+// Returns the picture object (owned by the control), or null when the
 // control does not exist.
-CQvPicture* AttachPictureControl(HWND page, int controlId);
+CQvPicture* AttachPictureControl(HWND page, int controlId, COLORREF pageColour);

@@ -2,7 +2,6 @@
 
 #include "imaging/SvgRendering.h"
 #include "support/ScreenScale.h"
-#include "wizard/ScreenResources.h"
 
 namespace {
 
@@ -21,8 +20,11 @@ constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE;
 
 }  // namespace
 
-CQvPicture::CQvPicture(const wchar_t* name, int frameCount, int interval)
-    : m_name(name), m_frameCount(frameCount > 0 ? frameCount : 1), m_interval(interval > 0 ? interval : 0) {}
+CQvPicture::CQvPicture(const wchar_t* name, int frameCount, int interval, COLORREF pageColour)
+    : m_name(name),
+      m_frameCount(frameCount > 0 ? frameCount : 1),
+      m_interval(interval > 0 ? interval : 0),
+      m_pageColour(pageColour) {}
 
 CQvPicture::~CQvPicture() {
     if (m_timer && m_hWnd) KillTimer(m_hWnd, m_timer);
@@ -89,13 +91,13 @@ void CQvPicture::OnPaint() {
 }
 
 // Draws the current frame as DrawPackedBitmap would over the page, which
-// is PageBackground under every picture: blended once per frame, then a
-// plain transfer at each paint.
+// is m_pageColour under every picture: blended once per frame, then a plain
+// transfer at each paint.
 void CQvPicture::PaintOverPage(HDC dc, int x, int y) {
     if (m_blendedFrame != m_frameIndex || !m_blended.IsValid()) {
         m_blendedFrame = -1;
-        if (!m_blended.Blend(m_image.Get(), PageBackground, m_frameWidth, m_imageHeight, m_frameWidth * m_frameIndex,
-                             0, m_frameWidth, m_imageHeight, 255))
+        if (!m_blended.Blend(m_image.Get(), m_pageColour, m_frameWidth, m_imageHeight, m_frameWidth * m_frameIndex, 0,
+                             m_frameWidth, m_imageHeight, 255))
             return;
         m_blendedFrame = m_frameIndex;
     }
@@ -182,7 +184,7 @@ void CQvPicture::CaptureBackground(const RECT& screenRect) {
     const COLORREF corner = GetPixel(fillDc.Get(), 0, 0);
     RECT client;
     GetClientRect(m_hWnd, &client);
-    CBrushHandle brush(CreateSolidBrush(m_frameCount >= 2 ? PageBackground : corner));
+    CBrushHandle brush(CreateSolidBrush(m_frameCount >= 2 ? m_pageColour : corner));
     FillRect(fillDc.Get(), &client, brush.Get());
 }
 

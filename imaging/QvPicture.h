@@ -12,8 +12,9 @@
 class CQvPicture : public CStatic {
 public:
     // frameCount of 0 or less means 1; interval in milliseconds, 0 or less:
-    // no animation.
-    CQvPicture(const wchar_t* name, int frameCount, int interval);
+    // no animation. pageColour: the solid colour of the page under the
+    // control, over which the picture is blended.
+    CQvPicture(const wchar_t* name, int frameCount, int interval, COLORREF pageColour);
     ~CQvPicture() override;
 
     const wchar_t* GetRuntimeClassName() const override { return L"CQvPicture"; }
@@ -56,7 +57,8 @@ private:
     CString m_name;
     int m_frameCount;
     int m_interval;
-    CGlobalMemory m_image;
+    COLORREF m_pageColour;
+    CPackedBitmap m_image;
     int m_frameIndex = 0;
     int m_imageWidth = 0;
     int m_imageHeight = 0;

@@ -14,8 +14,14 @@ constexpr DWORD MaxSvgSize = 4 * 1024 * 1024;
 // Limits of a rendering: drawings are icons and logos.
 constexpr double MaxRenderedSide = 8192.0;
 
+// Scope owners of NanoSVG's parsed image, its rasteriser and a block from
+// malloc: each frees what it holds and can't be copied (a copy would free it
+// twice).
 struct CParsedImage {
     NSVGimage* image = nullptr;
+    CParsedImage() = default;
+    CParsedImage(const CParsedImage&) = delete;
+    CParsedImage& operator=(const CParsedImage&) = delete;
     ~CParsedImage() {
         if (image) nsvgDelete(image);
     }
@@ -23,6 +29,9 @@ struct CParsedImage {
 
 struct CRasterizer {
     NSVGrasterizer* rasterizer = nsvgCreateRasterizer();
+    CRasterizer() = default;
+    CRasterizer(const CRasterizer&) = delete;
+    CRasterizer& operator=(const CRasterizer&) = delete;
     ~CRasterizer() {
         if (rasterizer) nsvgDeleteRasterizer(rasterizer);
     }
@@ -30,6 +39,9 @@ struct CRasterizer {
 
 struct CMallocBlock {
     void* data = nullptr;
+    CMallocBlock() = default;
+    CMallocBlock(const CMallocBlock&) = delete;
+    CMallocBlock& operator=(const CMallocBlock&) = delete;
     ~CMallocBlock() { free(data); }
 };
 
@@ -74,6 +86,7 @@ PackedBitmap RenderSvgResource(const wchar_t* name, double scale) {
         char* characters = static_cast<char*>(text.data);
         if (size != 0) memcpy(characters, bytes, size);
         characters[size] = '\0';
+        CNanoSvgPrecision precision;
         parsed.image = nsvgParse(characters, "px", 96.0f);
     }
     if (!parsed.image) return nullptr;
@@ -98,10 +111,13 @@ PackedBitmap RenderSvgResource(const wchar_t* name, double scale) {
     CMallocBlock pixels;
     pixels.data = malloc(static_cast<size_t>(width) * height * 4);
     if (!pixels.data) return nullptr;
-    nsvgRasterize(rasterizer.rasterizer, parsed.image, 0, 0, static_cast<float>(scale),
-                  static_cast<unsigned char*>(pixels.data), width, height, width * 4);
+    {
+        CNanoSvgPrecision precision;
+        nsvgRasterize(rasterizer.rasterizer, parsed.image, 0, 0, static_cast<float>(scale),
+                      static_cast<unsigned char*>(pixels.data), width, height, width * 4);
+    }
 
-    CGlobalMemory bitmap(CreatePackedBitmap(width, height, 32));
+    CPackedBitmap bitmap(CreatePackedBitmap(width, height, 32));
     if (!bitmap) return nullptr;
     {
         CGlobalLock lock(bitmap.Get());

@@ -21,10 +21,13 @@ void AppendErrorText(CString& line, DWORD error) {
     CString number;
     number.Format(L"%lu: ", static_cast<unsigned long>(error));
     line += number;
-    wchar_t* message = nullptr;
+    // FORMAT_MESSAGE_ALLOCATE_BUFFER: the system allocates the text with
+    // LocalAlloc and stores its address where the buffer argument points.
+    CLocalMemory<wchar_t*> text;
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(text.Receive()), 0, nullptr);
+    wchar_t* message = text.Get();
     if (length == 0 || !message) {
         line += L"(no text for this code)";
         return;
@@ -33,7 +36,6 @@ void AppendErrorText(CString& line, DWORD error) {
     while (end > 0 && (message[end - 1] == L'\r' || message[end - 1] == L'\n' || message[end - 1] == L' ')) --end;
     message[end] = L'\0';
     AppendOneLine(line, message);
-    LocalFree(message);
 }
 
 // The local date and time with its offset from UTC: 2026-03-01 14:03:22 +01:00.
@@ -87,12 +89,11 @@ void CRemovalRun::WriteLine(const CString& line) const {
     const CString text = line + L"\r\n";
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return;
-    char* utf8 = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    CProcessHeapBlock<char> utf8(static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, bytes)));
     if (!utf8) return;
-    WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), utf8, bytes, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), utf8.Get(), bytes, nullptr, nullptr);
     DWORD written = 0;
-    WriteFile(log_.Get(), utf8, static_cast<DWORD>(bytes), &written, nullptr);
-    HeapFree(GetProcessHeap(), 0, utf8);
+    WriteFile(log_.Get(), utf8.Get(), static_cast<DWORD>(bytes), &written, nullptr);
 }
 
 void CRemovalRun::WriteField(const wchar_t* name, const wchar_t* value) const {

@@ -89,6 +89,23 @@ struct CGlobalMemoryTraits {
     static void Close(Handle block) { GlobalFree(block); }
 };
 
+// Blocks of the process heap: HeapAlloc(GetProcessHeap(), ...), typed as T*.
+template <typename T>
+struct CProcessHeapTraits {
+    using Handle = T*;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle block) { HeapFree(GetProcessHeap(), 0, block); }
+};
+
+// Local memory the system allocates for the caller (CommandLineToArgvW,
+// FormatMessageW with FORMAT_MESSAGE_ALLOCATE_BUFFER), typed as T.
+template <typename T>
+struct CLocalMemoryTraits {
+    using Handle = T;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle block) { LocalFree(block); }
+};
+
 using CRegistryKey = CScopedHandle<CRegistryKeyTraits>;
 using CKernelHandle = CScopedHandle<CKernelHandleTraits>;
 using CFileHandle = CScopedHandle<CFileHandleTraits>;
@@ -98,6 +115,10 @@ using CBrushHandle = CScopedHandle<CGdiObjectTraits<HBRUSH>>;
 using CFontHandle = CScopedHandle<CGdiObjectTraits<HFONT>>;
 using CCreatedDc = CScopedHandle<CCreatedDcTraits>;
 using CGlobalMemory = CScopedHandle<CGlobalMemoryTraits>;
+template <typename T>
+using CProcessHeapBlock = CScopedHandle<CProcessHeapTraits<T>>;
+template <typename T>
+using CLocalMemory = CScopedHandle<CLocalMemoryTraits<T>>;
 
 // A device context obtained with GetDC, released with the same window.
 class CWindowDc {

@@ -18,7 +18,7 @@ void HideLine(HWND page, int textId, int bulletId) {
 
 INT_PTR OnInitActionRequired(HWND page) {
     PreparePage(page);
-    SetFontOnControls(page, BoldFont, BoldControls, 2);
+    SetFontOnControls(page, BoldFont.Get(), BoldControls, 2);
     if (!IsVisualStudioRunning()) HideLine(page, IDC_VS_LINE, IDC_VS_BULLET);
     if (!IsProductRunning()) HideLine(page, IDC_PRODUCT_LINE, IDC_PRODUCT_BULLET);
     MessageBeep(MB_ICONHAND);

@@ -16,8 +16,8 @@ INT_PTR OnInitExitConfirm(HWND page) {
     EnlargeWindow(page, true);
     ScaleChildControls(page);
     ExpandControlText(page, IDC_INTRO);
-    AttachPictureControl(page, IDC_PICTURE);
-    EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(BodyFont));
+    AttachPictureControl(page, IDC_PICTURE, PageBackground);
+    EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(BodyFont.Get()));
     return TRUE;
 }
 

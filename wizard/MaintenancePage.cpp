@@ -23,10 +23,10 @@ const int BoldControls[] = {IDC_INTRO, IDC_UNINSTALL, IDC_REPAIR};
 
 INT_PTR OnInitMaintenance(HWND page) {
     PreparePage(page);
-    SetFontOnControls(page, BoldFont, BoldControls, 3);
+    SetFontOnControls(page, BoldFont.Get(), BoldControls, 3);
     ExpandControlText(page, IDC_INTRO);
-    AttachPictureControl(page, IDC_PICTURE);
-    AttachPictureControl(page, IDC_PICTURE2);
+    AttachPictureControl(page, IDC_PICTURE, PageBackground);
+    AttachPictureControl(page, IDC_PICTURE2, PageBackground);
 
     const int repair = UninstallRecord.RepairChosen;
     const int chosen = repair ? IDC_REPAIR : IDC_UNINSTALL;

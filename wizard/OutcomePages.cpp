@@ -14,9 +14,9 @@ const int BoldControls[] = {IDC_SUBHEADING};
 
 INT_PTR OnInitSuccess(HWND page) {
     PreparePage(page);
-    SetFontOnControls(page, BoldFont, BoldControls, 1);
+    SetFontOnControls(page, BoldFont.Get(), BoldControls, 1);
     ExpandControlText(page, IDC_INTRO);
-    AttachPictureControl(page, IDC_PICTURE);
+    AttachPictureControl(page, IDC_PICTURE, PageBackground);
     return TRUE;
 }
 
@@ -33,8 +33,8 @@ INT_PTR OnSuccessCommand(HWND page, WPARAM wParam) {
 
 INT_PTR OnInitError(HWND page) {
     PreparePage(page);
-    SetFontOnControls(page, BoldFont, BoldControls, 1);
-    AttachPictureControl(page, IDC_PICTURE);
+    SetFontOnControls(page, BoldFont.Get(), BoldControls, 1);
+    AttachPictureControl(page, IDC_PICTURE, PageBackground);
     return TRUE;
 }
 

@@ -149,6 +149,6 @@ void PreparePage(HWND page) {
     ExpandMacros(expanded);
     SetWindowTextW(page, expanded);
 
-    EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(BodyFont));
-    SendDlgItemMessageW(page, 1013, WM_SETFONT, reinterpret_cast<WPARAM>(HeadingFont), 0);
+    EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(BodyFont.Get()));
+    SendDlgItemMessageW(page, 1013, WM_SETFONT, reinterpret_cast<WPARAM>(HeadingFont.Get()), 0);
 }

@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include "framework/String.h"
+#include "support/Handles.h"
 
-// Made when the main window is built and kept for the whole run.
-extern HBRUSH PageBackgroundBrush;
+// Made when the main window is built and kept for the whole run; the brush
+// is deleted when the process ends.
+extern CBrushHandle PageBackgroundBrush;
 extern CString BannerProductName;  // string 5003
 extern CString BannerRightsLine;   // string 5004
 

@@ -9,7 +9,7 @@
 #include "wizard/PageLook.h"
 #include "wizard/ScreenResources.h"
 
-HBRUSH PageBackgroundBrush = nullptr;
+CBrushHandle PageBackgroundBrush;
 CString BannerProductName;
 CString BannerRightsLine;
 
@@ -26,8 +26,8 @@ constexpr COLORREF FooterLine = RGB(200, 200, 200);
 // The banner pictures, rendered at the first paint and kept for the run,
 // each also blended once over its band's colour: the bands are solid, so
 // every later paint puts the same pixels there with one plain transfer.
-PackedBitmap BannerIcon = nullptr;
-PackedBitmap MakerLogo = nullptr;
+CPackedBitmap BannerIcon;
+CPackedBitmap MakerLogo;
 CBlendedBitmap BannerIconOnBand;
 CBlendedBitmap MakerLogoOnFooter;
 
@@ -37,12 +37,12 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
 }
 
 void RenderBannerPictures() {
-    if (!BannerIcon) BannerIcon = RenderSvgResource(L"ICON", ScreenScale);
-    if (!MakerLogo) MakerLogo = RenderSvgResource(L"QUORVEX", ScreenScale);
+    if (!BannerIcon) BannerIcon.Reset(RenderSvgResource(L"ICON", ScreenScale));
+    if (!MakerLogo) MakerLogo.Reset(RenderSvgResource(L"QUORVEX", ScreenScale));
     if (BannerIcon && !BannerIconOnBand.IsValid())
-        BannerIconOnBand.Blend(BannerIcon, BannerBand, 0, 0, 0, 0, 0, 0, 255);
+        BannerIconOnBand.Blend(BannerIcon.Get(), BannerBand, 0, 0, 0, 0, 0, 0, 255);
     if (MakerLogo && !MakerLogoOnFooter.IsValid())
-        MakerLogoOnFooter.Blend(MakerLogo, FooterBand, 0, 0, 0, 0, 0, 0, 255);
+        MakerLogoOnFooter.Blend(MakerLogo.Get(), FooterBand, 0, 0, 0, 0, 0, 0, 255);
 }
 
 // Draws the picture as DrawPackedBitmap does, from its blend when there is one.
@@ -68,18 +68,19 @@ void PaintBanner(HDC dc, const RECT& banner) {
     FillSolid(dc, banner, BannerBand);
     SetBannerTextBackground(dc);
     const COLORREF previousColour = SetTextColor(dc, BannerFirstLine);
-    const HGDIOBJ previousFont = SelectObject(dc, BannerTitleFont);
+    const HGDIOBJ previousFont = SelectObject(dc, BannerTitleFont.Get());
     RECT text = banner;
     text.left += ScaleToScreen(15);
     text.top += ScaleToScreen(5);
     DrawTextW(dc, BannerProductName, -1, &text, DT_NOPREFIX);
     OffsetRect(&text, 0, ScaleToScreen(28));
-    SelectObject(dc, BannerLineFont);
+    SelectObject(dc, BannerLineFont.Get());
     SetTextColor(dc, BannerSecondLine);
     DrawTextW(dc, BannerRightsLine, -1, &text, DT_NOPREFIX);
     // The texts end far to the left of the icon, which therefore lies on the
     // plain band.
-    DrawBandPicture(dc, banner.right - ScaleToScreen(60), banner.top + ScaleToScreen(5), BannerIcon, BannerIconOnBand);
+    DrawBandPicture(dc, banner.right - ScaleToScreen(60), banner.top + ScaleToScreen(5), BannerIcon.Get(),
+                    BannerIconOnBand);
     SelectObject(dc, previousFont);
     SetTextColor(dc, previousColour);
 }
@@ -88,7 +89,8 @@ void PaintFooter(HDC dc, const RECT& footer) {
     FillSolid(dc, footer, FooterBand);
     const RECT line = {footer.left, footer.top, footer.right, footer.top + 1};
     FillSolid(dc, line, FooterLine);
-    DrawBandPicture(dc, footer.left + ScaleToScreen(20), footer.top + ScaleToScreen(7), MakerLogo, MakerLogoOnFooter);
+    DrawBandPicture(dc, footer.left + ScaleToScreen(20), footer.top + ScaleToScreen(7), MakerLogo.Get(),
+                    MakerLogoOnFooter);
 }
 
 // Hides a band marker without a repaint of the page under it: the page is
@@ -105,7 +107,7 @@ void HideMarker(HWND marker) {
 void CreateBannerResources() {
     BannerProductName.LoadString(IDS_PRODUCT_NAME);
     BannerRightsLine.LoadString(IDS_RIGHTS_HOLDER);
-    if (!PageBackgroundBrush) PageBackgroundBrush = CreateSolidBrush(PageBackground);
+    if (!PageBackgroundBrush) PageBackgroundBrush.Reset(CreateSolidBrush(PageBackground));
 }
 
 HBRUSH ColorStaticControl(HWND, HDC dc, HWND control) {
@@ -118,7 +120,7 @@ HBRUSH ColorStaticControl(HWND, HDC dc, HWND control) {
         SetTextColor(dc, StaticText);
         SetBkMode(dc, TRANSPARENT);
     }
-    return PageBackgroundBrush;
+    return PageBackgroundBrush.Get();
 }
 
 int PaintPageBanner(HWND page, HDC dc) {

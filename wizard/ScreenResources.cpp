@@ -8,11 +8,11 @@
 #include "support/ScreenScale.h"
 
 int ScreenDpi = 96;
-HFONT BodyFont = nullptr;
-HFONT BoldFont = nullptr;
-HFONT HeadingFont = nullptr;
-HFONT BannerTitleFont = nullptr;
-HFONT BannerLineFont = nullptr;
+CFontHandle BodyFont;
+CFontHandle BoldFont;
+CFontHandle HeadingFont;
+CFontHandle BannerTitleFont;
+CFontHandle BannerLineFont;
 
 namespace {
 
@@ -48,9 +48,9 @@ void CreateScreenResources() {
     }
     ScreenScale = ScreenDpi / 96.0;
     const wchar_t* bannerFace = ChooseBannerFace();
-    BodyFont = CreatePageFont(-12, 400, L"Segoe UI");
-    BoldFont = CreatePageFont(-12, 700, L"Segoe UI");
-    HeadingFont = CreatePageFont(-17, 500, L"Segoe UI");
-    BannerTitleFont = CreatePageFont(-21, 400, bannerFace);
-    BannerLineFont = CreatePageFont(-14, 400, bannerFace);
+    BodyFont.Reset(CreatePageFont(-12, 400, L"Segoe UI"));
+    BoldFont.Reset(CreatePageFont(-12, 700, L"Segoe UI"));
+    HeadingFont.Reset(CreatePageFont(-17, 500, L"Segoe UI"));
+    BannerTitleFont.Reset(CreatePageFont(-21, 400, bannerFace));
+    BannerLineFont.Reset(CreatePageFont(-14, 400, bannerFace));
 }

@@ -5,14 +5,17 @@
 
 #include <windows.h>
 
+#include "support/Handles.h"
+
 constexpr COLORREF PageBackground = RGB(250, 250, 250);
 
 extern int ScreenDpi;
-extern HFONT BodyFont;
-extern HFONT BoldFont;
-extern HFONT HeadingFont;
-extern HFONT BannerTitleFont;
-extern HFONT BannerLineFont;
+// The fonts, deleted when the process ends.
+extern CFontHandle BodyFont;
+extern CFontHandle BoldFont;
+extern CFontHandle HeadingFont;
+extern CFontHandle BannerTitleFont;
+extern CFontHandle BannerLineFont;
 
 // Measures the screen (ScreenDpi, ScreenScale), runs the version probes,
 // finds the work folder and creates the five fonts.

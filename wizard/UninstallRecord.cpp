@@ -68,8 +68,12 @@ void ReadListedFiles(const CString& productKey, CStringList& files) {
     const DWORD nameChars = (longestName + 1 > 80) ? longestName + 1 : 80;
     const DWORD dataBytes = (longestData > 512) ? longestData : 512;
     // Two spare characters hold a terminator after data of any length.
-    wchar_t* name = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, nameChars * sizeof(wchar_t)));
-    wchar_t* data = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, dataBytes + 2 * sizeof(wchar_t)));
+    CProcessHeapBlock<wchar_t> nameBlock(
+        static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, nameChars * sizeof(wchar_t))));
+    CProcessHeapBlock<wchar_t> dataBlock(
+        static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, dataBytes + 2 * sizeof(wchar_t))));
+    wchar_t* name = nameBlock.Get();
+    wchar_t* data = dataBlock.Get();
     if (name && data) {
         for (DWORD index = 0;; ++index) {
             DWORD nameLength = nameChars;
@@ -89,8 +93,6 @@ void ReadListedFiles(const CString& productKey, CStringList& files) {
             files.Add(CString(data));
         }
     }
-    if (name) HeapFree(GetProcessHeap(), 0, name);
-    if (data) HeapFree(GetProcessHeap(), 0, data);
 }
 
 int ReadUninstallRecord(CStartupFailure& failure) {

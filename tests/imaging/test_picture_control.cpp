@@ -16,6 +16,8 @@
 namespace {
 
 constexpr int PictureId = 1088;
+// The colour the pictures are told lies under them, unlike any page's.
+constexpr COLORREF PageColour = RGB(10, 200, 30);
 
 RECT RectInParent(HWND control) {
     RECT rect;
@@ -55,7 +57,7 @@ protected:
 
 TEST_F(PictureControlTest, TakesOverTheControlAndSizesItToThePicture) {
     HWND control = AddStatic(L"IMAGE|up|1");
-    CQvPicture* picture = AttachPictureControl(page_, PictureId);
+    CQvPicture* picture = AttachPictureControl(page_, PictureId, PageColour);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(control), picture);
     EXPECT_STREQ(picture->GetRuntimeClassName(), L"CQvPicture");
@@ -68,12 +70,12 @@ TEST_F(PictureControlTest, TakesOverTheControlAndSizesItToThePicture) {
     EXPECT_EQ(rect.right - rect.left, 24);
     EXPECT_EQ(rect.bottom - rect.top, 25);
     EXPECT_TRUE(IsWindowVisible(control));
-    EXPECT_EQ(AttachPictureControl(page_, 4242), nullptr);
+    EXPECT_EQ(AttachPictureControl(page_, 4242, PageColour), nullptr);
 }
 
 TEST_F(PictureControlTest, PaintsThePictureFromTheTopLeftCorner) {
     HWND control = AddStatic(L"IMAGE|frames|1");
-    CQvPicture* picture = AttachPictureControl(page_, PictureId);
+    CQvPicture* picture = AttachPictureControl(page_, PictureId, PageColour);
     ASSERT_NE(picture, nullptr);
     EXPECT_FALSE(picture->IsPainted());
     Paint(control);
@@ -86,11 +88,25 @@ TEST_F(PictureControlTest, PaintsThePictureFromTheTopLeftCorner) {
     ReleaseDC(control, dc);
 }
 
+TEST_F(PictureControlTest, BlendsThePictureOverThePageColourItIsGiven) {
+    HWND control = AddStatic(L"IMAGE|up|1");
+    CQvPicture* picture = AttachPictureControl(page_, PictureId, PageColour);
+    ASSERT_NE(picture, nullptr);
+    ASSERT_TRUE(picture->HasImage());
+    Paint(control);
+    ASSERT_TRUE(picture->IsPainted());
+    HDC dc = GetDC(control);
+    // The round picture leaves its corners transparent; its middle is drawn.
+    EXPECT_EQ(GetPixel(dc, 0, 0), PageColour);
+    EXPECT_NE(GetPixel(dc, 12, 20), PageColour);
+    ReleaseDC(control, dc);
+}
+
 TEST_F(PictureControlTest, MissingOrBrokenPicturesLeaveABlankControl) {
     for (const wchar_t* text : {L"IMAGE|nosuch|1", L"IMAGE|not_svg|1", L"IMAGE|empty_svg|1", L"IMAGE|random_bytes|1",
                                 L"IMAGE|huge|1", L"IMAGE||1", L"IMAGE", L"", L"garbage without bars"}) {
         HWND control = AddStatic(text, 20, 40, 30, 20);
-        CQvPicture* picture = AttachPictureControl(page_, PictureId);
+        CQvPicture* picture = AttachPictureControl(page_, PictureId, PageColour);
         ASSERT_NE(picture, nullptr) << qvtest::Narrow(text);
         EXPECT_FALSE(picture->HasImage()) << qvtest::Narrow(text);
         EXPECT_EQ(picture->TimerId(), 0u);
@@ -125,7 +141,7 @@ TEST_F(PictureControlTest, OddTextsGiveASanePicture) {
     };
     for (const auto& c : cases) {
         HWND control = AddStatic(c.text);
-        CQvPicture* picture = AttachPictureControl(page_, PictureId);
+        CQvPicture* picture = AttachPictureControl(page_, PictureId, PageColour);
         ASSERT_NE(picture, nullptr) << qvtest::Narrow(c.text);
         EXPECT_EQ(picture->HasImage(), c.image) << qvtest::Narrow(c.text);
         EXPECT_EQ(picture->FrameCount(), c.frames) << qvtest::Narrow(c.text);
@@ -145,7 +161,7 @@ TEST_F(PictureControlTest, OddTextsGiveASanePicture) {
 
 TEST_F(PictureControlTest, AnimationAdvancesOnlyAfterTheFirstPaint) {
     HWND control = AddStatic(L"IMAGE|frames|1|4|100");
-    CQvPicture* picture = AttachPictureControl(page_, PictureId);
+    CQvPicture* picture = AttachPictureControl(page_, PictureId, PageColour);
     ASSERT_NE(picture, nullptr);
     ASSERT_TRUE(picture->HasImage());
     EXPECT_NE(picture->TimerId(), 0u);
@@ -178,7 +194,7 @@ TEST_F(PictureControlTest, AnimationAdvancesOnlyAfterTheFirstPaint) {
 
 TEST_F(PictureControlTest, TheObjectGoesWithItsWindow) {
     HWND control = AddStatic(L"IMAGE|frames|1|4|100");
-    CQvPicture* picture = AttachPictureControl(page_, PictureId);
+    CQvPicture* picture = AttachPictureControl(page_, PictureId, PageColour);
     ASSERT_NE(picture, nullptr);
     Paint(control);
     SendMessageW(control, WM_TIMER, 1, 0);

@@ -139,8 +139,8 @@ TEST_F(PageLookTest, ScreenResourcesFollowTheDpi) {
         HFONT font;
         int height, weight;
     } fonts[] = {
-        {BodyFont, -12, 400},        {BoldFont, -12, 700},       {HeadingFont, -17, 500},
-        {BannerTitleFont, -21, 400}, {BannerLineFont, -14, 400},
+        {BodyFont.Get(), -12, 400},        {BoldFont.Get(), -12, 700},       {HeadingFont.Get(), -17, 500},
+        {BannerTitleFont.Get(), -21, 400}, {BannerLineFont.Get(), -14, 400},
     };
     for (const auto& f : fonts) {
         LOGFONTW log = {};
@@ -151,13 +151,13 @@ TEST_F(PageLookTest, ScreenResourcesFollowTheDpi) {
         EXPECT_FALSE(log.lfItalic || log.lfUnderline || log.lfStrikeOut);
     }
     LOGFONTW body = {};
-    GetObjectW(BodyFont, sizeof(body), &body);
+    GetObjectW(BodyFont.Get(), sizeof(body), &body);
     EXPECT_EQ(body.lfHeight, expected_->bodyFontHeight);
     EXPECT_STREQ(body.lfFaceName, L"Segoe UI");
     EXPECT_EQ(ScaleToScreen(58), expected_->banner);
     EXPECT_EQ(ScaleToScreen(50), expected_->footer);
     LOGBRUSH brush = {};
-    ASSERT_TRUE(GetObjectW(PageBackgroundBrush, sizeof(brush), &brush));
+    ASSERT_TRUE(GetObjectW(PageBackgroundBrush.Get(), sizeof(brush), &brush));
     EXPECT_EQ(brush.lbColor, RGB(250, 250, 250));
 }
 
@@ -275,13 +275,13 @@ TEST_F(PageLookTest, TitlesAndFonts) {
             const int id = GetDlgCtrlID(child);
             // The separators are black rectangles without text (and without font).
             if (id == IDC_SEPARATOR_TOP || id == IDC_SEPARATOR_BOTTOM) continue;
-            HFONT expected = BodyFont;
-            if (id == IDC_HEADING) expected = HeadingFont;
+            HFONT expected = BodyFont.Get();
+            if (id == IDC_HEADING) expected = HeadingFont.Get();
             for (int bold : p.bold)
-                if (bold == id) expected = BoldFont;
+                if (bold == id) expected = BoldFont.Get();
             EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), expected) << "control " << id;
             // Bold lines are what the page is about: none of them is hidden.
-            if (expected == BoldFont) {
+            if (expected == BoldFont.Get()) {
                 EXPECT_TRUE(Shown(child)) << "control " << id;
             }
         }
@@ -405,7 +405,7 @@ TEST_F(PageLookTest, StaticControlColours) {
         SetTextColor(dc, RGB(1, 2, 3));
         SetBkColor(dc, RGB(4, 5, 6));
         SetBkMode(dc, OPAQUE);
-        EXPECT_EQ(ColorStaticControl(page, dc, GetDlgItem(page, c.id)), PageBackgroundBrush);
+        EXPECT_EQ(ColorStaticControl(page, dc, GetDlgItem(page, c.id)), PageBackgroundBrush.Get());
         EXPECT_EQ(GetTextColor(dc), c.text) << "control " << c.id;
         EXPECT_EQ(GetBkColor(dc), RGB(250, 250, 250)) << "control " << c.id;
         EXPECT_EQ(GetBkMode(dc), c.mode) << "control " << c.id;
