@@ -34,11 +34,9 @@ int __cdecl atexit(void(__cdecl* function)(void)) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int);
 
-#ifdef __i386__
-// Windows enters with a 4-byte aligned stack; the compiler's code expects 16.
-__attribute__((force_align_arg_pointer))
-#endif
-void WinMainCRTStartup(void) {
+// The linker's default entry point for a GUI program. Referenced by no code,
+// so it is kept explicitly through the link-time optimisation.
+__attribute__((used, externally_visible)) void WinMainCRTStartup(void) {
 #ifdef __i386__
     // The i686 build computes with the x87 unit: with 53-bit precision a
     // product of doubles rounds as the x86_64 build's SSE computes it.
