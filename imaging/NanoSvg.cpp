@@ -46,10 +46,24 @@ long long DecimalDigits(const char* text, char** end, int) {
     return value;
 }
 
+#ifdef __i386__
+// The square root NanoSVG takes of a positive double (a curve's
+// discriminant): the x87 unit's, which is what MinGW's sqrt computes for
+// such a number, without its checks for the other cases.
+inline double PositiveRoot(double value) {
+    double root;
+    __asm__("fsqrt" : "=t"(root) : "0"(value));
+    return root;
+}
+#endif
+
 }  // namespace
 
 #define pow IntegerPower
 #define strtoll DecimalDigits
+#ifdef __i386__
+#define sqrt PositiveRoot
+#endif
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
