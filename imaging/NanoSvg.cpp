@@ -1,13 +1,15 @@
 // The one translation unit that holds NanoSVG's implementation.
 //
-// Two substitutions keep the shipped program small: the C runtime's own
+// Three substitutions keep the shipped program small: the C runtime's own
 // sscanf instead of MinGW's portable one (which brings its own number
-// parser), and an exact power function for the integer exponents NanoSVG's
-// number reader asks for, instead of MinGW's general pow.
+// parser), an exact power function for the integer exponents NanoSVG's
+// number reader asks for, instead of MinGW's general pow, and a reader of
+// the digit runs it hands to strtoll, instead of MinGW's general strtoll.
 // stdio.h comes first: the C++ library's headers switch MinGW's stdio back on.
 #define __USE_MINGW_ANSI_STDIO 0
 #include <stdio.h>
 
+#include <limits.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
@@ -30,9 +32,38 @@ double IntegerPower(double base, double exponent) {
     return negative ? 1.0 / result : result;
 }
 
+// strtoll(text, end, 10) where text starts with a decimal digit, as NanoSVG
+// calls it: the value of the digit run, LLONG_MAX beyond it, and the end
+// after the last digit.
+long long DecimalDigits(const char* text, char** end, int) {
+    constexpr long long Limit = LLONG_MAX / 10;
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        const int digit = *text - '0';
+        value = (value > Limit || (value == Limit && digit > LLONG_MAX % 10)) ? LLONG_MAX : value * 10 + digit;
+    }
+    *end = const_cast<char*>(text);
+    return value;
+}
+
+#ifdef __i386__
+// The square root NanoSVG takes of a positive double (a curve's
+// discriminant): the x87 unit's, which is what MinGW's sqrt computes for
+// such a number, without its checks for the other cases.
+inline double PositiveRoot(double value) {
+    double root;
+    __asm__("fsqrt" : "=t"(root) : "0"(value));
+    return root;
+}
+#endif
+
 }  // namespace
 
 #define pow IntegerPower
+#define strtoll DecimalDigits
+#ifdef __i386__
+#define sqrt PositiveRoot
+#endif
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
