@@ -8,9 +8,12 @@
 
 namespace {
 
-// "?" is the drive letter of the Windows folder.
-const wchar_t BatchPathPattern[] = L"?:\\QVUninst.bat";
+// "?" is the drive letter of the Windows folder, "#" a digit for the
+// names tried when the usual one is taken by an entry that may not be
+// replaced (BatchNames in all).
+const wchar_t BatchPathPattern[] = L"?:\\QVUninst#.bat";
 constexpr int BatchPathChars = sizeof(BatchPathPattern) / sizeof(wchar_t);
+constexpr int BatchNames = 10;
 const char BatchFormat[] =
     ":Repeat\r\n"
     "del \"%s\"\r\n"
@@ -27,16 +30,23 @@ constexpr DWORD StopsDel = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FIL
 // The batch goes to the root of the drive that holds the Windows folder, a
 // fixed absolute path: neither the current directory nor its drive decides
 // where an elevated batch is written and which file is run. Its path in both
-// forms (the ANSI form is the same characters: a letter and ASCII).
-bool GetBatchPath(wchar_t* widePath, char* ansiPath) {
+// forms (the ANSI form is the same characters: a letter and ASCII): the
+// n-th name tried is "QVUninst.bat" for n = 0, else "QVUninst<n>.bat".
+bool GetBatchPath(int n, wchar_t* widePath, char* ansiPath) {
     wchar_t windows[MAX_PATH];
     const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
     if (length < 3 || length >= MAX_PATH || windows[1] != L':' || windows[2] != L'\\') return false;
     const wchar_t drive = windows[0];
     if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
+    int written = 0;
     for (int i = 0; i < BatchPathChars; ++i) {
-        widePath[i] = i == 0 ? drive : BatchPathPattern[i];
-        ansiPath[i] = static_cast<char>(widePath[i]);
+        wchar_t c = i == 0 ? drive : BatchPathPattern[i];
+        if (c == L'#') {
+            if (n == 0) continue;
+            c = static_cast<wchar_t>(L'0' + n);
+        }
+        widePath[written] = c;
+        ansiPath[written++] = static_cast<char>(c);
     }
     return true;
 }
@@ -74,16 +84,27 @@ HANDLE CreateNewBatchFile(const wchar_t* path, SECURITY_ATTRIBUTES* security) {
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-// Creates the batch file with the security above. An entry of that name is
-// replaced by a new file: overwriting it in place would keep its old
-// security and owner.
-HANDLE CreateBatchFile(const wchar_t* path) {
+// Creates the batch file with the security above, under the first of the
+// names whose place is free or holds a plain file that may be replaced: an
+// entry of that name is replaced by a new file (overwriting it in place
+// would keep its old security and owner). An entry that may not be replaced
+// (a folder, a link, a second name of a read-only file) stays as it is, and
+// the next name is tried.
+HANDLE CreateBatchFile(wchar_t* path, char* ansiPath) {
     CBatchSecurity security;
     if (!security.Build()) return INVALID_HANDLE_VALUE;
-    HANDLE file = CreateNewBatchFile(path, security.Attributes());
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
-    if (!FreeBatchPath(path)) return INVALID_HANDLE_VALUE;
-    return CreateNewBatchFile(path, security.Attributes());
+    for (int n = 0; n < BatchNames; ++n) {
+        if (!GetBatchPath(n, path, ansiPath)) return INVALID_HANDLE_VALUE;
+        HANDLE file = CreateNewBatchFile(path, security.Attributes());
+        if (file != INVALID_HANDLE_VALUE) return file;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED && error != ERROR_ALREADY_EXISTS)
+            return INVALID_HANDLE_VALUE;
+        if (!FreeBatchPath(path)) continue;
+        file = CreateNewBatchFile(path, security.Attributes());
+        if (file != INVALID_HANDLE_VALUE) return file;
+    }
+    return INVALID_HANDLE_VALUE;
 }
 
 // The batch quotes the paths, but the command interpreter still expands "%"
@@ -136,7 +157,7 @@ int StartSelfDeletion() {
     char ansiBatchPath[BatchPathChars];
     wchar_t systemFolder[MAX_PATH];
     wchar_t interpreter[MAX_PATH];
-    if (!GetBatchPath(batchPath, ansiBatchPath) || !GetInterpreterPath(systemFolder, interpreter, MAX_PATH)) return 0;
+    if (!GetInterpreterPath(systemFolder, interpreter, MAX_PATH)) return 0;
 
     wchar_t widePath[ModulePathChars];
     char exePath[ModulePathChars];
@@ -150,13 +171,12 @@ int StartSelfDeletion() {
         if (*c == '\\') lastSlash = c;
     if (lastSlash) *lastSlash = '\0';
 
-    char text[BatchTextBytes + 24];  // wsprintfA writes at most 1024 characters
-    const int textLength = wsprintfA(text, BatchFormat, exePath, exePath, exeFolder, ansiBatchPath);
-
     // The batch is kept open (unshared) until its interpreter has been
     // made, so that a failure on the way deletes it through this handle.
-    CFileHandle batch(CreateBatchFile(batchPath));
+    CFileHandle batch(CreateBatchFile(batchPath, ansiBatchPath));
     if (!batch) return 0;
+    char text[BatchTextBytes + 24];  // wsprintfA writes at most 1024 characters
+    const int textLength = wsprintfA(text, BatchFormat, exePath, exePath, exeFolder, ansiBatchPath);
     if (!WriteAll(batch.Get(), text, textLength) || !LetDelRemove(widePath)) {
         NativeFiles::MarkForDeletion(batch.Get());
         return 0;

@@ -15,9 +15,8 @@
 // the wizard with "/log"; the plan's "would remove" lines must be the log's
 // "removed" lines.
 
-#include <windows.h>
-
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +104,14 @@ Places PlacesOf(const SampleInstallation& sample) {
 
 // --- step 1: the sample installation and the sentinels around it ------------
 
+// The names the self-deletion batch may take: "C:\QVUninst.bat", or, while
+// an entry there may not be replaced, "C:\QVUninst1.bat" to "...9.bat".
+std::vector<std::wstring> BatchNames() {
+    std::vector<std::wstring> names{BatchFile};
+    for (int n = 1; n <= 9; ++n) names.push_back(L"C:\\QVUninst" + std::to_wstring(n) + L".bat");
+    return names;
+}
+
 void RemoveEverything(CaseState& state) {
     hostile::RemovePlanted(state.places);
     for (const auto& link : state.links) RemoveLink(link.first);
@@ -112,8 +119,10 @@ void RemoveEverything(CaseState& state) {
     RemoveSampleInstallation(state.sample);
     RemoveSentinels(state.sentinels);
     hostile::RemoveOutsideSentinels(state.places);
-    SetFileAttributesW(BatchFile, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(BatchFile);
+    for (const std::wstring& name : BatchNames()) {
+        SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(name.c_str());
+    }
 }
 
 bool LayOut(CaseState& state, const Options& options, CaseResult& result) {
@@ -306,13 +315,26 @@ bool Drive(const CaseState& state, CaseResult& result, const std::wstring& argum
     return closed;
 }
 
-// The batch file deletes the uninstaller once it has ended, then itself. One
+// What stands at each batch name before a run.
+std::vector<FileState> BatchStates() {
+    std::vector<FileState> states;
+    for (const std::wstring& name : BatchNames()) states.push_back(StateOf(name));
+    return states;
+}
+
+// The batch file deletes the uninstaller once it has ended, then itself: a
+// batch name whose entry the run made or changed must be gone in time. One
 // that never ends is reported, and its interpreter, which the uninstaller
 // started, is ended by id.
-void WaitForSelfDeletion(CaseResult& result) {
-    if (!PathExists(BatchFile)) return;
-    if (WaitUntil([] { return !PathExists(BatchFile); }, BatchLimitMs)) return;
-    Fail(result, "hang: the self-deletion batch C:\\QVUninst.bat still runs " + std::to_string(BatchLimitMs / 1000) +
+void WaitForSelfDeletion(CaseResult& result, const std::vector<FileState>& before) {
+    const std::vector<std::wstring> names = BatchNames();
+    const auto batchesLeft = [&] {
+        for (size_t i = 0; i < names.size(); ++i)
+            if (PathExists(names[i]) && !(StateOf(names[i]) == before[i])) return true;
+        return false;
+    };
+    if (!batchesLeft() || WaitUntil([&] { return !batchesLeft(); }, BatchLimitMs)) return;
+    Fail(result, "hang: a self-deletion batch still runs " + std::to_string(BatchLimitMs / 1000) +
                      " s after the uninstaller ended");
     for (const PROCESSENTRY32W& process : Processes()) {
         if (_wcsicmp(process.szExeFile, L"cmd.exe") != 0 || process.th32ParentProcessID != result.processId) continue;
@@ -367,13 +389,13 @@ CaseResult RunCase(const Options& options, unsigned index) {
         DeleteFileW(LogFile);
         const std::vector<std::wstring> product = ListTree(state.places.install);
         // A Planted mutation may have put another file at the batch's name.
-        const FileState batch = StateOf(BatchFile);
+        const std::vector<FileState> batches = BatchStates();
         Drive(state, result, L"/plan " + std::wstring(PlanFile));
         if (ListTree(state.places.install) != product) Fail(result, "the plan changed the product's files");
-        if (!(StateOf(BatchFile) == batch)) Fail(result, "the plan wrote a self-deletion batch");
+        if (BatchStates() != batches) Fail(result, "the plan wrote a self-deletion batch");
         CheckOutside(state, result);
         const bool closed = Drive(state, result, L"/log " + std::wstring(LogFile));
-        if (closed || !(StateOf(BatchFile) == batch)) WaitForSelfDeletion(result);
+        WaitForSelfDeletion(result, batches);
         // Closed at the success page, it has started its self-deletion.
         if (closed && PathExists(InstallFolderOf(state.sample) + L"Uninstall.exe"))
             Fail(result, "the uninstaller did not delete itself");
