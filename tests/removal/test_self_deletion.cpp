@@ -2,11 +2,13 @@
 // is copied to a folder on drive C: as Uninstall.exe; the system's cmd.exe
 // runs the batch "C:\QVUninst.bat", which removes the program, its emptied
 // folder and itself.
-#include <gtest/gtest.h>
+#include <windows.h>
+
 #include <sddl.h>
 #include <tlhelp32.h>
-#include <windows.h>
 #include <winternl.h>
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdio>

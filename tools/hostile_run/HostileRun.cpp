@@ -15,8 +15,9 @@
 // the wizard with "/log"; the plan's "would remove" lines must be the log's
 // "removed" lines.
 
-#include <tlhelp32.h>
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
