@@ -247,4 +247,9 @@ std::wstring Widen(const std::string& text) {
     return out;
 }
 
+bool IsMarkedAsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 }  // namespace qvtest

@@ -45,6 +45,8 @@ FileState StateOf(const std::wstring& path);
 // whose target is missing is invisible to them). Never remove a link with
 // DeleteFileW or RemoveDirectoryW: under Wine they remove its target.
 bool PlantLink(const std::wstring& link, const std::wstring& target);
+// True when the entry exists and is marked as a reparse point (a link).
+bool IsMarkedAsLink(const std::wstring& path);
 bool RemoveLink(const std::wstring& link);
 
 // Records the names added, removed or renamed directly in a folder from its

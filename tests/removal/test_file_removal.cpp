@@ -331,7 +331,7 @@ TEST_F(FileRemovalTest, PlantedLinksLeadNowhere) {
     ASSERT_TRUE(MakeFolders(root_ + L"\\Inst"));
     for (const auto& c : cases) {
         ASSERT_TRUE(PlantLink(c.link, c.target)) << c.why;
-        ASSERT_NE(GetFileAttributesW(c.link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << c.why;
+        ASSERT_TRUE(IsMarkedAsLink(c.link)) << c.why;
         listed.push_back(c.listed);
     }
     RecordScope::SetFiles(listed);
@@ -363,7 +363,7 @@ TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
     RemovalCheckedHook = nullptr;
     ASSERT_TRUE(RaceFolderMoved) << "the swap did not happen";
     ExpectMarkedFoldersIntact();
-    EXPECT_NE(GetFileAttributesW(RaceFolder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link stays";
+    EXPECT_TRUE(IsMarkedAsLink(RaceFolder)) << "the link stays";
 }
 
 TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {

@@ -160,7 +160,7 @@ TEST_F(PreviewFilesTest, LinksAreNeverEntered) {
     const std::wstring preview = root_ + L"\\GlyphSmith\\Temporary Preview Files";
     Write(preview + L"\\A\\own.png");
     ASSERT_TRUE(PlantLink(preview + L"\\0", target));
-    ASSERT_NE(0u, GetFileAttributesW((preview + L"\\0").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    ASSERT_TRUE(IsMarkedAsLink(preview + L"\\0"));
     Run(preview);
     EXPECT_FALSE(PathExists(preview + L"\\A\\own.png")) << "the real subfolders are still emptied";
     EXPECT_EQ(AllSubfolderPositions(), window_.Positions());
@@ -197,7 +197,7 @@ TEST_F(PreviewFilesTest, ASubfolderSwappedForALinkAfterTheCheckLeadsNowhere) {
     Run(preview);
     RemovalCheckedHook = nullptr;
     ASSERT_TRUE(SubfolderSwapped) << "the swap did not happen";
-    EXPECT_NE(GetFileAttributesW(SwappedSubfolder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link stays";
+    EXPECT_TRUE(IsMarkedAsLink(SwappedSubfolder)) << "the link stays";
     EXPECT_TRUE(RemoveLink(SwappedSubfolder));
 }
 

@@ -161,7 +161,7 @@ TEST_F(RemovalLogTest, ReplacesTheNamedEntryButNothingBehindIt) {
 TEST_F(RemovalLogTest, RefusesFoldersLinksDevicesAndTheFoldersTheRunRemoves) {
     ASSERT_TRUE(PlantLink(root_ + L"\\Linked", root_ + L"\\Victim"));
     ASSERT_TRUE(PlantLink(root_ + L"\\Logs\\folder-link.log", root_ + L"\\Victim"));
-    ASSERT_NE(0u, GetFileAttributesW((root_ + L"\\Linked").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    ASSERT_TRUE(IsMarkedAsLink(root_ + L"\\Linked"));
     const std::vector<std::wstring> refused = {
         root_ + L"\\Linked\\u.log",                // below a folder link
         root_ + L"\\Logs\\folder-link.log",        // a folder link itself

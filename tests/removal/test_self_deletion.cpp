@@ -406,12 +406,14 @@ TEST_F(SelfDeletionTest, ReplacesOnlyAPlainFileAtTheBatchName) {
         } else {
             // The batch took the next name, and went when it was done.
             EXPECT_TRUE(WaitUntil([] { return !PathExists(NextBatch); }, GoneWaitMs));
+            ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Batch.c_str())) << "the entry went";
             EXPECT_EQ(plantedAttributes, GetFileAttributesW(Batch.c_str())) << "the entry was replaced";
             EXPECT_TRUE(planted == StateOf(Batch));
         }
-        if (PathExists(other)) {
+        const DWORD otherAttributes = GetFileAttributesW(other.c_str());
+        if (otherAttributes != INVALID_FILE_ATTRIBUTES) {
             EXPECT_EQ(otherBytes, ReadFileBytes(other));
-            EXPECT_EQ(c.otherAttributes, GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY);
+            EXPECT_EQ(c.otherAttributes, otherAttributes & FILE_ATTRIBUTE_READONLY);
         }
         RemoveLink(Batch);
         RemoveTree(Batch);
