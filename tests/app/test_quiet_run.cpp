@@ -206,11 +206,16 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
 // written where a folder takes its name: the uninstaller stays, and says so.
 TEST_F(QuietRun, AnUninstallerThatCannotDeleteItselfEndsWithInstallFailure) {
     LayOut();
-    RemoveTree(Batch);
-    ASSERT_TRUE(MakeFolders(Batch));
+    // A folder at every name the batch may take: no batch can be written.
+    std::vector<std::wstring> names{Batch};
+    for (int n = 1; n <= 9; ++n) names.push_back(L"C:\\QVUninst" + std::to_wstring(n) + L".bat");
+    for (const std::wstring& name : names) {
+        RemoveTree(name);
+        ASSERT_TRUE(MakeFolders(name));
+    }
     const std::wstring log = std::wstring(Logs) + L"\\failure.log";
     const WatchedRun run = Run(L"/quiet /log \"" + log + L"\"");
-    RemoveTree(Batch);
+    for (const std::wstring& name : names) RemoveTree(name);
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_FAILURE), run.exitCode);
     for (const std::wstring& file : ListedFilesOf(sample)) EXPECT_FALSE(PathExists(file)) << Narrow(file);
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)));
