@@ -7,6 +7,8 @@
 #include "removal/Removal.h"
 #include "support/Files.h"
 #include "support/Handles.h"
+#include "support/NativeFiles.h"
+#include "support/Paths.h"
 #include "support/UserRights.h"
 
 namespace {
@@ -32,18 +34,14 @@ bool HasDotComponent(const wchar_t* path) {
 }
 
 // A listed entry is acted on only when it is a full path within the limit
-// ("X:\..." or "\\server\share\...") and holds no wildcard. A relative path
-// would be taken against the current directory, which the folder walks keep
-// moving.
+// (see RootLength) and holds no wildcard. A relative path would be taken
+// against the current directory, which the folder walks keep moving.
 bool IsUsableListedPath(const CString& path) {
     const int length = path.GetLength();
-    if (length < 4 || length > ListedPathLimit) return false;
     const wchar_t* text = path.GetString();
-    const bool driveAbsolute = text[1] == L':' && text[2] == L'\\' &&
-                               ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
-    const bool network = text[0] == L'\\' && text[1] == L'\\';
-    if (!driveAbsolute && !network) return false;
-    for (int i = network ? 4 : 0; i < length; ++i)
+    if (length < 4 || length > ListedPathLimit || !IsFullPath(text)) return false;
+    // The "?" of a "\\?\" prefix is no wildcard.
+    for (int i = text[2] == L'?' ? 4 : 0; i < length; ++i)
         if (text[i] == L'*' || text[i] == L'?') return false;
     return !HasDotComponent(text);
 }
@@ -59,7 +57,10 @@ void EmptyPreviewSubfolder(CHeldFolders& held, const wchar_t* subfolder, const w
     const int subfolderLength = lstrlenW(subfolder);
     do {
         if (found.cFileName[0] == L'\0' || found.cFileName[0] == L'.') continue;
-        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // The search reports a reparse point's tag in dwReserved0.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && NativeFiles::IsLinkTag(found.dwReserved0))
+            continue;
         if (subfolderLength + 1 + lstrlenW(found.cFileName) >= PathBufferChars) continue;
         wchar_t file[PathBufferChars];
         wsprintfW(file, L"%s\\%s", subfolder, found.cFileName);
@@ -115,9 +116,13 @@ void RemovePreviewFiles(const CString& preview, CRemovalRun& run, IRemovalProgre
     if (!IsFolderBelowRoot(preview)) return;
     // The preview folder and each subfolder are held while the step acts in
     // them, and none may be a link (see CHeldFolders).
+    // Held and named in the form Win32 gives the path ("/" read as "\",
+    // trailing dots dropped, ...), as the calls by name would take it.
+    wchar_t folder[PathBufferChars - 6];
+    if (!GetWin32FullPath(preview, folder, PathBufferChars - 6)) return;
     CHeldFolders held(run);
-    if (!held.Hold(preview)) return;
-    if (RemovalCheckedHook) RemovalCheckedHook(preview);
+    if (!held.Hold(folder)) return;
+    if (RemovalCheckedHook) RemovalCheckedHook(folder);
 
     int done = 0;
     for (wchar_t c = L'0'; c <= L'Z'; ++c) {
@@ -125,8 +130,8 @@ void RemovePreviewFiles(const CString& preview, CRemovalRun& run, IRemovalProgre
         wchar_t name[2] = {c, L'\0'};
         wchar_t subfolder[PathBufferChars];
         wchar_t pattern[PathBufferChars];
-        wsprintfW(subfolder, L"%s\\%c", preview.GetString(), c);
-        wsprintfW(pattern, L"%s\\%c\\*.*", preview.GetString(), c);
+        wsprintfW(subfolder, L"%s\\%c", folder, c);
+        wsprintfW(pattern, L"%s\\%c\\*.*", folder, c);
         const bool plain = held.HoldChild(name) != 0;
         if (plain && RemovalCheckedHook) RemovalCheckedHook(subfolder);
         if (plain) EmptyPreviewSubfolder(held, subfolder, pattern);
@@ -139,9 +144,7 @@ void RemovePreviewFiles(const CString& preview, CRemovalRun& run, IRemovalProgre
     }
     const int removed = held.RemoveCurrent();
 
-    const int lastSlash = preview.ReverseFind(L'\\');
-    // A parent of fewer than four characters is a drive ("X:" would even name
-    // that drive's current directory), which is never removed.
-    if (removed && lastSlash >= 4 && wcscmp(preview.GetString() + lastSlash + 1, PreviewParentMarker) == 0)
-        held.RemoveCurrent();
+    // The folder above is held already; RemoveCurrent never removes a root.
+    const wchar_t* lastSlash = wcsrchr(folder, L'\\');
+    if (removed && lastSlash && wcscmp(lastSlash + 1, PreviewParentMarker) == 0) held.RemoveCurrent();
 }

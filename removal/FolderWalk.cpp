@@ -3,7 +3,7 @@
 #include <wchar.h>
 
 #include "removal/HeldFolders.h"
-#include "support/Files.h"
+#include "support/Paths.h"
 
 namespace {
 
@@ -21,14 +21,20 @@ void SetWalkParentAfterFailedHold(const wchar_t* folder, CHeldFolders& held) {
 }  // namespace
 
 void DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolders& held, FolderRule rule) {
+    // The path as DeleteFileW would take it: "/" inside, doubled separators
+    // and trailing dots or blanks name the same file for it, so they do here.
+    wchar_t file[PathChars];
+    if (lstrlenW(path) >= PathChars || !GetWin32FullPath(path, file, PathChars)) return;
+    const int root = RootLength(file);
+    wchar_t* lastSlash = wcsrchr(file, L'\\');
+    if (root == 0 || !lastSlash || lastSlash[1] == L'\0') return;
     wchar_t folder[PathChars];
-    if (lstrlenW(path) >= PathChars) return;
-    lstrcpynW(folder, path, PathChars);
-    wchar_t* lastSlash = wcsrchr(folder, L'\\');
-    if (!lastSlash) return;
-    *lastSlash = L'\0';
+    // A file directly in a root keeps the root's "\": "C:" would be the
+    // current directory on C:.
+    const int folderLength = static_cast<int>(lastSlash - file) < root ? root : static_cast<int>(lastSlash - file);
+    lstrcpynW(folder, file, folderLength + 1);
     // The parent of every folder on the walk must fit its buffer.
-    if (lstrlenW(folder) >= FolderChars) return;
+    if (folderLength >= FolderChars) return;
 
     // The file's folders are held while the walk acts in them, and none may
     // be a link: one planted or swapped in above the file would lead the
@@ -38,10 +44,11 @@ void DeleteFileAndEmptyFolders(const wchar_t* path, CHeldFolders& held, FolderRu
         return;
     }
     if (RemovalCheckedHook) RemovalCheckedHook(folder);
-    held.DeleteFileInCurrent(path);
+    held.DeleteFileInCurrent(file);
 
+    // The climb ends below the root: a root is never removed.
     wchar_t parent[FolderChars];
-    while (lstrlenW(folder) >= 4) {
+    while (lstrlenW(folder) > root) {
         if (!GetWalkParent(folder, parent, FolderChars)) break;
         held.SetWalkDirectory(parent, 1);
         if (rule == FolderRule::ClearAttributes && !held.CurrentHoldsDesktopIni()) held.ClearCurrentAttributes();

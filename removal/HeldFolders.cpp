@@ -4,6 +4,7 @@
 
 #include "removal/RemovalRun.h"
 #include "support/NativeFiles.h"
+#include "support/Paths.h"
 
 using namespace NativeFiles;
 
@@ -24,6 +25,20 @@ bool HasOtherNames(HANDLE file) {
     return LinkCountOf(file) != 1;
 }
 
+// Clears the attributes of the file `name` inside `folder` through a second
+// handle that may write them. With `same` given (a handle already open on
+// the file), only when the second handle is open on that very file: the
+// name may have been swapped between the two openings. A link or a file
+// with other names keeps its attributes.
+void ClearAttributesOfSameFile(HANDLE folder, const wchar_t* name, int length, HANDLE same) {
+    CFileHandle file(
+        OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, NonDirectoryFile));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!file || HandleIsLink(file.Get(), &information) || HasOtherNames(file.Get())) return;
+    if (same != INVALID_HANDLE_VALUE && !IdentityOf(information).Is(IdentityOfHandle(same))) return;
+    SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // True for "desktop.ini" in any letter case, compared ordinally.
 bool IsDesktopIni(const wchar_t* name, int length) {
     static const wchar_t expected[] = L"desktop.ini";
@@ -41,19 +56,6 @@ void LogOutcomeOf(const CRemovalRun& run, const wchar_t* what, const wchar_t* pa
     const LogOutcome outcome = done ? (plan ? LogOutcome::WouldRemove : LogOutcome::Removed)
                                     : (plan ? LogOutcome::WouldKeep : LogOutcome::Kept);
     run.Log(what, path, outcome, done ? 0 : reason);
-}
-
-// The index just past the drive or share root: 3 for "X:\", the index after
-// the share's "\" for "\\server\share\"; 0 when the path is neither.
-int RootLength(const wchar_t* path) {
-    if (path[0] != L'\0' && path[1] == L':' && path[2] == L'\\') return 3;
-    if (path[0] != L'\\' || path[1] != L'\\') return 0;
-    int separators = 0;
-    for (int i = 2; path[i] != L'\0'; ++i) {
-        if (path[i] != L'\\') continue;
-        if (++separators == 2) return i + 1;
-    }
-    return 0;
 }
 
 }  // namespace
@@ -232,8 +234,10 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     const int length = lstrlenW(name);
     HANDLE folder = nodes_[current_].handle.Get();
     NTSTATUS status = 0;
-    CFileHandle file(OpenInside(folder, name, length, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
-                                NonDirectoryFile, &status));
+    // The rights DeleteFileW asks for; the right to change attributes is
+    // asked for only where they stop the deletion.
+    CFileHandle file(
+        OpenInside(folder, name, length, DELETE | FILE_READ_ATTRIBUTES, ShareAll, NonDirectoryFile, &status));
     if (!file) {
         if (status == NameNotFound || status == PathNotFound) {
             run_.Log(L"file", path, LogOutcome::Absent, 0);
@@ -245,10 +249,7 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
         // done, unless it has other names. A folder is no concern of this
         // call.
         if (run_.IsPlan() || (status != SharingViolation && status != AccessDenied)) return 0;
-        file.Reset(
-            OpenInside(folder, name, length, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, NonDirectoryFile));
-        if (file && !HandleIsLink(file.Get()) && !HasOtherNames(file.Get()))
-            SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+        ClearAttributesOfSameFile(folder, name, length, INVALID_HANDLE_VALUE);
         return 0;
     }
     // Each entry of a folder whose listing showed a link is checked through
@@ -276,7 +277,7 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
         } else if (!deleted) {
             // A read-only file refuses; so would a deletion by name, but
             // after its attributes had been cleared.
-            SetBasicAttributes(file.Get(), FILE_ATTRIBUTE_NORMAL);
+            ClearAttributesOfSameFile(folder, name, length, file.Get());
             deleted = MarkForDeletion(file.Get());
             if (!deleted) reason = ERROR_ACCESS_DENIED;
         }
@@ -325,7 +326,8 @@ int CHeldFolders::ListCurrent() {
                                   ? FindChild(current_, entryName, nameLength)
                                   : -1;
             if (!dots && (child < 0 || !nodes_[child].known.plannedGone)) ++entries;
-            if (entry->fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) link = true;
+            if ((entry->fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(entry->reparseTagOrEaSize))
+                link = true;
             if (!(entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDesktopIni(entryName, nameLength))
                 desktopIni = true;
             if (entry->nextEntryOffset == 0 || at + entry->nextEntryOffset >= end) break;

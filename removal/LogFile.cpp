@@ -4,6 +4,7 @@
 #include "support/Files.h"
 #include "support/Handles.h"
 #include "support/NativeFiles.h"
+#include "support/Paths.h"
 
 namespace {
 
@@ -11,26 +12,6 @@ constexpr int PathChars = MAX_PATH;
 constexpr int MaximumDepth = 128;
 constexpr int MaximumKeptOut = 8;
 constexpr int NewNameTries = 16;
-
-struct CFileIdentity {
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-    bool known = false;
-    bool Is(const CFileIdentity& other) const {
-        return known && other.known && volume == other.volume && indexHigh == other.indexHigh &&
-               indexLow == other.indexLow;
-    }
-};
-
-CFileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information) {
-    CFileIdentity identity;
-    identity.volume = information.dwVolumeSerialNumber;
-    identity.indexHigh = information.nFileIndexHigh;
-    identity.indexLow = information.nFileIndexLow;
-    identity.known = true;
-    return identity;
-}
 
 // The identity of an existing folder, or an unknown one.
 CFileIdentity IdentityOfFolder(const wchar_t* folder) {
@@ -40,28 +21,7 @@ CFileIdentity IdentityOfFolder(const wchar_t* folder) {
     CFileHandle handle(CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                    nullptr));
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!handle || !GetFileInformationByHandle(handle.Get(), &information)) return CFileIdentity();
-    return IdentityOf(information);
-}
-
-// The index just past the drive or share root of a full path: 3 for "X:\",
-// the index after the share's "\" for "\\server\share\"; 0 for anything else,
-// devices and "\\?\" or "\\.\" paths included.
-int RootLength(const wchar_t* path) {
-    const wchar_t drive = path[0];
-    if (((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' && path[2] == L'\\')
-        return 3;
-    if (path[0] != L'\\' || path[1] != L'\\' || path[2] == L'\0' || path[2] == L'\\' || path[2] == L'?' ||
-        path[2] == L'.')
-        return 0;
-    int separators = 0;
-    for (int i = 2; path[i] != L'\0'; ++i) {
-        if (path[i] != L'\\') continue;
-        if (path[i + 1] == L'\\' || path[i + 1] == L'\0') return 0;
-        if (++separators == 2) return i + 1;
-    }
-    return 0;
+    return handle ? IdentityOfHandle(handle.Get()) : CFileIdentity();
 }
 
 // No stream names, wildcards or other characters that no plain file name
@@ -87,10 +47,10 @@ bool IsOnLocalDrive(const wchar_t* folder) {
 // The text of a full path in upper case, for comparisons that ignore case.
 CString UpperCaseFullPath(const wchar_t* path) {
     wchar_t full[PathChars];
-    const DWORD length = GetFullPathNameW(path, PathChars, full, nullptr);
-    if (length == 0 || length >= static_cast<DWORD>(PathChars)) return CString();
-    CharUpperBuffW(full, length);
-    return CString(full, static_cast<int>(length));
+    const int length = GetWin32FullPath(path, full, PathChars);
+    if (length == 0) return CString();
+    CharUpperBuffW(full, static_cast<DWORD>(length));
+    return CString(full, length);
 }
 
 class CKeptOutFolders {
@@ -232,8 +192,8 @@ void (*LogFileStepHook)(LogFileStep step, const wchar_t* folder) = nullptr;
 HANDLE CreateLogFile(const wchar_t* path, const wchar_t* const* keptOut, int keptOutCount) {
     if (!path || !path[0]) return INVALID_HANDLE_VALUE;
     wchar_t full[PathChars];
-    const DWORD length = GetFullPathNameW(path, PathChars, full, nullptr);
-    if (length == 0 || length >= static_cast<DWORD>(PathChars)) return INVALID_HANDLE_VALUE;
+    const int length = GetWin32FullPath(path, full, PathChars);
+    if (length == 0) return INVALID_HANDLE_VALUE;
     const int root = RootLength(full);
     if (root == 0 || full[length - 1] == L'\\' || !HasOnlyNameCharacters(full, 2)) return INVALID_HANDLE_VALUE;
     const wchar_t* name = wcsrchr(full, L'\\') + 1;

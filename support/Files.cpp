@@ -1,6 +1,8 @@
 #include "support/Files.h"
 
 #include "support/Handles.h"
+#include "support/Paths.h"
+
 namespace {
 
 bool SearchFindsFolder(const wchar_t* path, bool wantFolder) {
@@ -34,49 +36,37 @@ int IsExistingFolder(const wchar_t* path) {
 
 namespace {
 
-bool IsFullPath(const wchar_t* path) {
-    return (path[0] != L'\0' && path[1] == L':' && path[2] == L'\\') || (path[0] == L'\\' && path[1] == L'\\');
+// The full form of `folder` (see GetWin32FullPath) with one "\" at its end,
+// in `full` of MAX_PATH characters; its length, or zero.
+// A relative path ("Apps", "\\Apps", "C:Apps") would be taken against the
+// current directory, which the walks keep moving: it has no form here.
+int FullFolderForm(const wchar_t* folder, wchar_t* full) {
+    const int length = lstrlenW(folder);
+    const bool rooted = IsFullPath(folder) || (folder[0] == L'\\' && folder[1] == L'\\');
+    if (!rooted || length >= 256) return 0;
+    int fullLength = GetWin32FullPath(folder, full, MAX_PATH - 1);
+    if (fullLength == 0) return 0;
+    if (full[fullLength - 1] != L'\\') {
+        full[fullLength++] = L'\\';
+        full[fullLength] = L'\0';
+    }
+    return fullLength;
 }
 
 }  // namespace
 
 bool IsFolderBelowRoot(const wchar_t* folder) {
-    const int length = lstrlenW(folder);
-    if (length < 4 || length >= 256 || !IsFullPath(folder)) return false;
     wchar_t full[MAX_PATH];
-    const DWORD fullLength = GetFullPathNameW(folder, MAX_PATH, full, nullptr);
-    if (fullLength == 0 || fullLength >= MAX_PATH) return false;
-    int end = static_cast<int>(fullLength);
-    while (end > 0 && full[end - 1] == L'\\') --end;
-    if (full[0] == L'\\' && full[1] == L'\\') {
-        // "\\server\share" is the root; a folder needs a third component.
-        int separators = 0;
-        for (int i = 2; i < end; ++i)
-            if (full[i] == L'\\') ++separators;
-        return separators >= 2;
-    }
-    return end > 3;
+    const int length = FullFolderForm(folder, full);
+    const int root = RootLength(full);
+    return length > 0 && root > 0 && length > root;
 }
 
 bool IsRootFolder(const wchar_t* folder) {
-    return IsFullPath(folder) && lstrlenW(folder) < 256 && !IsFolderBelowRoot(folder);
-}
-
-bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity) {
-    int cut = -1;
-    for (int i = lstrlenW(folder) - 1; i > 0; --i) {
-        if (folder[i] == L'\\') {
-            cut = i;
-            break;
-        }
-    }
-    if (cut < 0) {
-        parent[0] = L'\0';
-        return true;
-    }
-    // "C:" alone would mean "the current directory on C:", so keep the "\".
-    const int length = (cut == 2 && folder[1] == L':') ? cut + 1 : cut;
-    if (length >= capacity) return false;
-    lstrcpynW(parent, folder, length + 1);
-    return true;
+    wchar_t full[MAX_PATH];
+    const int length = FullFolderForm(folder, full);
+    if (length == 0) return false;
+    const int root = RootLength(full);
+    // A server alone or a device path counts as a root too.
+    return root == length || (root == 0 && full[0] == L'\\' && full[1] == L'\\');
 }

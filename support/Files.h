@@ -23,11 +23,3 @@ bool IsFolderBelowRoot(const wchar_t* folder);
 // True for a full path that names a drive or share root itself ("C:\",
 // "\\server\share\", "C:\Apps\..").
 bool IsRootFolder(const wchar_t* folder);
-
-// The folder a removal walk makes current before it removes `folder`: the
-// folder cut at its last "\" at an index above 0. For a folder directly below
-// a drive root that is the root itself ("C:\"), not the bare drive ("C:"),
-// which would name the current directory and keep the folder in use.
-// Writes the empty text when there is no such "\". Returns false when the
-// parent does not fit in `capacity` characters.
-bool GetWalkParent(const wchar_t* folder, wchar_t* parent, int capacity);

@@ -1,5 +1,7 @@
 #include "support/NativeFiles.h"
 
+#include "support/Handles.h"
+
 namespace NativeFiles {
 namespace {
 
@@ -43,11 +45,13 @@ const NativeCalls& Native() {
 }
 
 // The information classes used here and their layouts.
-constexpr FILE_INFORMATION_CLASS DirectoryListing = static_cast<FILE_INFORMATION_CLASS>(1);
+constexpr FILE_INFORMATION_CLASS DirectoryListing = static_cast<FILE_INFORMATION_CLASS>(2);  // full information
 constexpr FILE_INFORMATION_CLASS BasicClass = static_cast<FILE_INFORMATION_CLASS>(4);
 constexpr FILE_INFORMATION_CLASS StandardClass = static_cast<FILE_INFORMATION_CLASS>(5);
 constexpr FILE_INFORMATION_CLASS RenameClass = static_cast<FILE_INFORMATION_CLASS>(10);
 constexpr FILE_INFORMATION_CLASS DispositionClass = static_cast<FILE_INFORMATION_CLASS>(13);
+constexpr FILE_INFORMATION_CLASS AttributeTagClass = static_cast<FILE_INFORMATION_CLASS>(35);
+constexpr FILE_INFORMATION_CLASS DispositionExClass = static_cast<FILE_INFORMATION_CLASS>(64);
 
 struct BasicInformation {
     LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime;
@@ -61,6 +65,16 @@ struct StandardInformation {
 struct DispositionInformation {
     BOOLEAN deleteFile;
 };
+struct DispositionInformationEx {
+    ULONG flags;
+};
+struct AttributeTagInformation {
+    ULONG fileAttributes;
+    ULONG reparseTag;
+};
+// FILE_DISPOSITION_DELETE | FILE_DISPOSITION_POSIX_SEMANTICS: the name goes
+// at once, even while other handles opened with delete sharing stay open.
+constexpr ULONG DeleteWithPosixSemantics = 0x00000001 | 0x00000002;
 struct RenameInformation {
     BOOLEAN replaceIfExists;
     HANDLE rootDirectory;
@@ -145,9 +159,22 @@ int MarkForDeletion(HANDLE handle, NTSTATUS* result) {
     const NativeCalls& native = Native();
     NTSTATUS status = AccessDenied;
     if (native.setInformation) {
-        DispositionInformation disposition = {TRUE};
+        // As DeleteFileW and RemoveDirectoryW do since Windows 10 version
+        // 1903: FileDispositionInformationEx with POSIX semantics first, so
+        // that a virus scanner or indexer holding the file open does not
+        // keep its name, and with it every folder above it. Systems and file
+        // systems that do not know the class refuse it; the classic
+        // disposition follows then. Refusals that concern the entry itself
+        // (a read-only file, a folder that is not empty) come back as they
+        // are.
+        DispositionInformationEx posix = {DeleteWithPosixSemantics};
         IO_STATUS_BLOCK block;
-        status = native.setInformation(handle, &block, &disposition, sizeof(disposition), DispositionClass);
+        status = native.setInformation(handle, &block, &posix, sizeof(posix), DispositionExClass);
+        if (status == InvalidInfoClass || status == NotImplemented || status == InvalidParameter ||
+            status == NotSupported) {
+            DispositionInformation disposition = {TRUE};
+            status = native.setInformation(handle, &block, &disposition, sizeof(disposition), DispositionClass);
+        }
     }
     if (result) *result = status;
     return status >= 0 ? 1 : 0;
@@ -179,16 +206,37 @@ DWORD ErrorOf(NTSTATUS status) {
     return native.errorOf ? native.errorOf(status) : ERROR_ACCESS_DENIED;
 }
 
+bool IsLinkTag(DWORD reparseTag) {
+    // Tag zero is reserved and never set on a reparse point: it means the
+    // tag could not be read.
+    return reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag);
+}
+
 bool NameIsLink(const wchar_t* path) {
     const DWORD attributes = GetFileAttributesW(path);
-    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    // The search reports an entry's reparse tag in dwReserved0. A name with
+    // a wildcard would find other entries, so it counts as a link.
+    for (const wchar_t* c = path; *c; ++c)
+        if (*c == L'*' || *c == L'?') return true;
+    WIN32_FIND_DATAW found;
+    const CFindHandle search(FindFirstFileW(path, &found));
+    if (!search) return true;
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(found.dwReserved0);
 }
 
 bool HandleIsLink(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information) {
     BY_HANDLE_FILE_INFORMATION local;
     if (!information) information = &local;
-    return !GetFileInformationByHandle(handle, information) ||
-           (information->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!GetFileInformationByHandle(handle, information)) return true;
+    if ((information->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    const NativeCalls& native = Native();
+    AttributeTagInformation tag = {};
+    IO_STATUS_BLOCK block;
+    if (!native.queryInformation || native.queryInformation(handle, &block, &tag, sizeof(tag), AttributeTagClass) < 0)
+        return true;
+    return IsLinkTag(tag.reparseTag);
 }
 
 HANDLE OpenEntryItself(const wchar_t* path, DWORD access, DWORD share) {

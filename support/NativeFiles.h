@@ -20,19 +20,27 @@ constexpr NTSTATUS SharingViolation = static_cast<NTSTATUS>(0xC0000043L);
 constexpr NTSTATUS NameNotFound = static_cast<NTSTATUS>(0xC0000034L);
 constexpr NTSTATUS NameCollision = static_cast<NTSTATUS>(0xC0000035L);
 constexpr NTSTATUS PathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+constexpr NTSTATUS CannotDelete = static_cast<NTSTATUS>(0xC0000121L);
+constexpr NTSTATUS InvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS NotImplemented = static_cast<NTSTATUS>(0xC0000002L);
+constexpr NTSTATUS InvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS NotSupported = static_cast<NTSTATUS>(0xC00000BBL);
 
 // Create options of NtCreateFile.
 constexpr ULONG NonDirectoryFile = 0x00000040;  // FILE_NON_DIRECTORY_FILE
 constexpr ULONG ForBackupIntent = 0x00004000;   // FILE_OPEN_FOR_BACKUP_INTENT
 constexpr ULONG ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// One entry of a FileDirectoryInformation listing.
+// One entry of a FileFullDirectoryInformation listing. For a reparse point
+// the file system reports the reparse tag where the extended attributes'
+// size would be.
 struct DirectoryInformation {
     ULONG nextEntryOffset;
     ULONG fileIndex;
     LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime, endOfFile, allocationSize;
     ULONG fileAttributes;
     ULONG fileNameLength;
+    ULONG reparseTagOrEaSize;
     WCHAR fileName[1];
 };
 
@@ -58,8 +66,9 @@ NTSTATUS RenameInside(HANDLE file, HANDLE folder, const wchar_t* name, int lengt
 // stay). Non-zero on success.
 int SetBasicAttributes(HANDLE handle, ULONG attributes);
 
-// Marks the entry open as `handle` for deletion when its last handle closes
-// (FileDispositionInformation). Non-zero on success; `result`, when given,
+// Deletes the entry open as `handle` (with DELETE access): its name goes at
+// once where the system and file system offer POSIX semantics, else when
+// its last handle closes. Non-zero on success; `result`, when given,
 // receives the call's status.
 int MarkForDeletion(HANDLE handle, NTSTATUS* result = nullptr);
 
@@ -73,6 +82,12 @@ NTSTATUS ListFolder(HANDLE folder, void* buffer, ULONG size, int restart, ULONG_
 
 // The Win32 error code of a status.
 DWORD ErrorOf(NTSTATUS status);
+
+// True for a reparse tag that makes an entry lead elsewhere: a name
+// surrogate (junction, symbolic link, mount point; IsReparseTagNameSurrogate)
+// or a tag that could not be read. Deduplicated files, cloud placeholders and
+// compressed system files carry other tags and are ordinary entries.
+bool IsLinkTag(DWORD reparseTag);
 
 // A link is seen in two ways: through its name (Wine reports its links so;
 // asking changes nothing) and through a handle to the entry itself (Windows

@@ -88,6 +88,9 @@ void ReadListedFiles(const CString& productKey, CStringList& files) {
             if (result == ERROR_MORE_DATA) continue;
             if (result != ERROR_SUCCESS) break;
             if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+            // A value with no data names nothing; it is no empty entry,
+            // which would end the list.
+            if (dataLength < sizeof(wchar_t)) continue;
             const DWORD chars = dataLength / sizeof(wchar_t);
             data[chars] = L'\0';
             files.Add(CString(data));

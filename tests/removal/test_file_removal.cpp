@@ -11,6 +11,7 @@
 #include "removal/FileRemoval.h"
 #include "removal/HeldFolders.h"
 #include "removal/RemovalRun.h"
+#include "support/Handles.h"
 #include "wizard/UninstallRecord.h"
 
 using namespace qvtest;
@@ -364,6 +365,74 @@ TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
     ASSERT_TRUE(RaceFolderMoved) << "the swap did not happen";
     ExpectMarkedFoldersIntact();
     EXPECT_TRUE(IsMarkedAsLink(RaceFolder)) << "the link stays";
+}
+
+// A listed path in a form that DeleteFileW takes for an existing file is
+// deleted as DeleteFileW would delete it, its companion and emptied folders
+// too: "/" inside, doubled separators, trailing dots and blanks, and a file
+// directly in the drive root.
+TEST_F(FileRemovalTest, ListedFormsThatWin32TidiesUpAreDeleted) {
+    const struct {
+        std::wstring listed, file, companion, emptiedFolder;
+    } cases[] = {
+        {root_ + L"\\Slash/plugins/a.dll", root_ + L"\\Slash\\plugins\\a.dll", root_ + L"\\Slash\\plugins\\a_dll.ii",
+         root_ + L"\\Slash"},
+        {root_ + L"\\Double\\\\b.dll", root_ + L"\\Double\\b.dll", root_ + L"\\Double\\b_dll.ii", root_ + L"\\Double"},
+        {root_ + L"\\Dot\\readme.", root_ + L"\\Dot\\readme", root_ + L"\\Dot\\readme_.ii", root_ + L"\\Dot"},
+        {root_ + L"\\Blank\\notes.txt  ", root_ + L"\\Blank\\notes.txt", root_ + L"\\Blank\\notes_txt  .ii",
+         root_ + L"\\Blank"},
+        {L"C:\\QvRootListed.dll", L"C:\\QvRootListed.dll", L"C:\\QvRootListed_dll.ii", L""},
+    };
+    std::vector<std::wstring> listed;
+    for (const auto& c : cases) {
+        MakeFolders(ParentOf(c.file));
+        ASSERT_TRUE(WriteFileBytes(c.file, Content)) << Narrow(c.file);
+        ASSERT_TRUE(DeleteFileW(c.listed.c_str())) << Narrow(c.listed) << ": DeleteFileW does not take this form";
+        ASSERT_FALSE(PathExists(c.file)) << Narrow(c.listed);
+        ASSERT_TRUE(WriteFileBytes(c.file, Content)) << Narrow(c.file);
+        ASSERT_TRUE(WriteFileBytes(c.companion, Content)) << Narrow(c.companion);
+        listed.push_back(c.listed);
+    }
+    RecordScope::SetFiles(listed);
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
+    for (const auto& c : cases) {
+        EXPECT_FALSE(PathExists(c.file)) << Narrow(c.listed);
+        EXPECT_FALSE(PathExists(c.companion)) << Narrow(c.listed);
+        if (!c.emptiedFolder.empty()) EXPECT_FALSE(PathExists(c.emptiedFolder)) << Narrow(c.listed);
+        DeleteFileW(c.file.c_str());
+        DeleteFileW(c.companion.c_str());
+    }
+}
+
+// A file that a virus scanner or indexer holds open with delete sharing
+// loses its name at once, where the system offers POSIX delete semantics,
+// so its folders go too.
+TEST_F(FileRemovalTest, AFileHeldOpenWithDeleteSharingTakesItsFoldersAlong) {
+    // Whether this system offers them: FileDispositionInformationEx (64)
+    // with FILE_DISPOSITION_DELETE | FILE_DISPOSITION_POSIX_SEMANTICS.
+    const std::wstring probe = root_ + L"\\probe.dll";
+    ASSERT_TRUE(WriteFileBytes(probe, Content));
+    {
+        using SetInformation = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
+        const auto setInformation = reinterpret_cast<SetInformation>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+        CFileHandle probing(CreateFileW(probe.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(probing && setInformation);
+        ULONG_PTR block[2];
+        ULONG flags = 3;
+        if (setInformation(probing.Get(), block, &flags, sizeof flags, 64) < 0)
+            GTEST_SKIP() << "this system has no POSIX delete semantics";
+    }
+    ASSERT_FALSE(PathExists(probe));
+    const std::wstring file = Listed(L"Scanned\\Deep\\scanned.dll");
+    CFileHandle scanner(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(scanner) << "the scanner's handle";
+    RecordScope::SetFiles({file});
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_FALSE(PathExists(root_ + L"\\Scanned")) << "the folders went while the scanner still held the file";
 }
 
 TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {

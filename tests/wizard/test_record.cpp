@@ -161,11 +161,13 @@ TEST_F(RecordTest, OddFilesValuesAreReadWholeOrSkipped) {
         SetRegValue(HKEY_LOCAL_MACHINE, files, L"bare", REG_SZ, bare.data(), static_cast<DWORD>(bare.size() * 2)));
     ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, files, L"number", REG_DWORD, &number, 4));
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, files, longName, L"C:\\Apps\\QvTest\\LongName.dat"));
+    ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, files, L"no data", REG_SZ, L"", 0));
     WriteIni("[uninstall]\r\nargs=\"QvTest Product\" \"GlyphSmith.exe\"\r\n");
     ASSERT_EQ(1, ReadUninstallRecord(IgnoredFailure));
 
     const std::vector<std::wstring> entries = Entries(UninstallRecord.FilesToRemove);
-    ASSERT_EQ(6u, entries.size()) << "three listed strings and the fixed entries; the number is skipped";
+    ASSERT_EQ(6u, entries.size()) << "three listed strings and the fixed entries; the number and the value "
+                                     "with no data (which is no empty entry ending the list) are skipped";
     auto has = [&](const std::wstring& e) { return std::find(entries.begin(), entries.end(), e) != entries.end(); };
     EXPECT_TRUE(has(longPath)) << "a value over 512 bytes is read whole";
     EXPECT_TRUE(has(bare)) << "a value without terminator comes back terminated";
