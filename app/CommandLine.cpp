@@ -2,12 +2,19 @@
 
 #include <shellapi.h>
 #include <windows.h>
+#include <wchar.h>
 
 #include "support/Handles.h"
 
 CRunOptions RunOptions;
 
-const wchar_t CommandLineUsage[] = L"Uninstall.exe [/quiet | /S] [/log <file> | /plan <file>]";
+const wchar_t CommandLineUsage[] =
+    L"Uninstall.exe [/quiet] [/log <file> | /plan <file>]\n"
+    L"  /quiet, /qn, /q, /passive, /S, /SILENT, /VERYSILENT: no window, exit code only\n"
+    L"  /log <file>, /LOG=<file>, /log:<file>, /l*v <file>: write a log of the run\n"
+    L"  /plan <file>: write what a quiet run would do, change nothing\n"
+    L"  /norestart, /SUPPRESSMSGBOXES, /NCRC, /SP-, _?=<folder>: accepted and ignored\n"
+    L"  /?, /h, /help: this text";
 
 namespace {
 
@@ -50,17 +57,59 @@ struct CParse {
     }
 };
 
-// /log or /plan and the file after it; returns the index of the last argument used.
+// Whether the argument starts with `prefix` (lower case), ignoring the
+// case of ASCII letters.
+bool StartsWithSwitch(const wchar_t* argument, const wchar_t* prefix) {
+    for (; *prefix; ++argument, ++prefix) {
+        wchar_t a = *argument;
+        if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
+        if (a != *prefix) return false;
+    }
+    return true;
+}
+
+bool IsAnyOf(const wchar_t* argument, const wchar_t* const* names) {
+    for (; *names; ++names)
+        if (IsSwitch(argument, *names)) return true;
+    return false;
+}
+
+const wchar_t* const QuietSwitches[] = {L"/quiet", L"/qn", L"/q", L"/passive", L"/s", L"/silent", L"/verysilent",
+                                        nullptr};
+const wchar_t* const IgnoredSwitches[] = {L"/norestart", L"/suppressmsgboxes", L"/ncrc", L"/sp-", nullptr};
+const wchar_t* const HelpSwitches[] = {L"/?", L"/h", L"/help", nullptr};
+
+// msiexec's "/l" followed by its logging flags ("/l*v", "/lv", "/l+!"):
+// all are taken as "write a log".
+bool IsMsiLogSwitch(const wchar_t* argument) {
+    if (!StartsWithSwitch(argument, L"/l")) return false;
+    for (const wchar_t* c = argument + 2; *c; ++c) {
+        wchar_t flag = *c;
+        if (flag >= L'A' && flag <= L'Z') flag = static_cast<wchar_t>(flag - L'A' + L'a');
+        if (!wcschr(L"iwearucmopvx+!*", flag)) return false;
+    }
+    return true;
+}
+
+void TakeFile(CParse& parse, const wchar_t* name, const wchar_t* file) {
+    if (!parse.options.LogPath.IsEmpty())
+        parse.Refuse(CString(name) + L" after another log or plan: only one file may be named");
+    else if (!file || file[0] == L'\0')
+        parse.Refuse(CString(name) + L" without a file name");
+    else
+        parse.options.LogPath = file;
+}
+
+// A log switch or /plan and the file after it; returns the index of the
+// last argument used.
 int TakeFileSwitch(CParse& parse, const CArgumentList& list, int index) {
     const wchar_t* name = list.At(index);
-    if (!parse.options.LogPath.IsEmpty())
-        parse.Refuse(CString(name) + L" after /log or /plan: only one file may be named");
     const int next = index + 1;
-    if (next >= list.Count() || list.At(next)[0] == L'\0' || list.At(next)[0] == L'/') {
-        parse.Refuse(CString(name) + L" without a file name");
+    if (next >= list.Count() || list.At(next)[0] == L'/') {
+        TakeFile(parse, name, nullptr);
         return index;
     }
-    if (parse.options.LogPath.IsEmpty()) parse.options.LogPath = list.At(next);
+    TakeFile(parse, name, list.At(next));
     return next;
 }
 
@@ -78,10 +127,20 @@ int ParseCommandLine(const wchar_t* commandLine, CRunOptions& options, CString& 
     // The first argument names the program.
     for (int index = 1; index < list.Count(); ++index) {
         const wchar_t* argument = list.At(index);
-        if (IsSwitch(argument, L"/quiet") || IsSwitch(argument, L"/s")) {
+        if (IsAnyOf(argument, QuietSwitches)) {
             options.Quiet = 1;
-        } else if (IsSwitch(argument, L"/log")) {
+        } else if (IsAnyOf(argument, IgnoredSwitches)) {
+            continue;
+        } else if (IsAnyOf(argument, HelpSwitches)) {
+            options.Help = 1;
+        } else if (StartsWithSwitch(argument, L"_?=")) {
+            // NSIS's "_?=<folder>" is the last argument and may hold blanks
+            // unquoted: it and what follows are ignored.
+            break;
+        } else if (IsSwitch(argument, L"/log") || IsMsiLogSwitch(argument)) {
             index = TakeFileSwitch(parse, list, index);
+        } else if (StartsWithSwitch(argument, L"/log=") || StartsWithSwitch(argument, L"/log:")) {
+            TakeFile(parse, argument, argument + 5);
         } else if (IsSwitch(argument, L"/plan")) {
             options.Quiet = 1;
             options.Plan = 1;

@@ -1,13 +1,17 @@
-// The command line of an unattended run: /quiet (or /S), /log <file> and
-// /plan <file>. Without arguments the program runs its wizard as always.
+// The command line of an unattended run, in the forms that deployment tools
+// use for every uninstaller: the quiet switches of msiexec, NSIS and Inno
+// Setup, their log switches, /plan <file>, the usage switches, and switches
+// that are accepted and ignored. Without arguments the program runs its
+// wizard as always.
 #pragma once
 
 #include "framework/String.h"
 
 struct CRunOptions {
-    int Quiet = 0;    // /quiet, /S or /plan: no window and no message box at any point
+    int Quiet = 0;    // a quiet switch or /plan: no window and no message box at any point
     int Plan = 0;     // /plan: the removal steps decide and write the plan, but change nothing
-    CString LogPath;  // the file named after /log or /plan; empty without either
+    int Help = 0;     // /?, /h or /help: the usage is shown, nothing else happens
+    CString LogPath;  // the file named by a log switch or /plan; empty without one
 };
 
 // The options of this run, set once at start-up.
@@ -20,5 +24,5 @@ extern CRunOptions RunOptions;
 // command line that asks for a quiet run stays quiet.
 int ParseCommandLine(const wchar_t* commandLine, CRunOptions& options, CString& problem);
 
-// The usage line shown with a problem.
+// The usage text, shown for /? and with a problem.
 extern const wchar_t CommandLineUsage[];

@@ -64,21 +64,38 @@ BOOL CInstallApp::InitInstance() {
     UninstallRecord.ExitCode = 0;
 
     CString problem;
-    if (!ParseCommandLine(GetCommandLineW(), RunOptions, problem)) {
+    ParseCommandLine(GetCommandLineW(), RunOptions, problem);
+    // A quiet switch anywhere keeps every window away, whatever else the
+    // command line holds.
+    if (RunOptions.Quiet) {
+        UninstallRecord.ExitCode = RunQuietUninstall(removalRun_, singleRun_, problem);
+        return FALSE;
+    }
+    if (!problem.IsEmpty()) {
         RefuseCommandLine(problem);
         return FALSE;
     }
-    if (RunOptions.Quiet) {
-        UninstallRecord.ExitCode = RunQuietUninstall(removalRun_);
+    CStartupFailure failure;
+    const int recordRead = ReadUninstallRecord(failure);
+    if (!OpenRequestedLog(removalRun_)) {
+        RefuseLogFile();
         return FALSE;
     }
-    CStartupFailure failure;
-    if (!ReadUninstallRecord(failure)) {
+    if (RunOptions.Help) {
+        removalRun_.Note(CommandLineUsage);
+        AfxMessageBox(CommandLineUsage, MB_ICONINFORMATION);
+        return FALSE;
+    }
+    if (!recordRead) {
+        removalRun_.Note(failure.Text);
         AfxMessageBox(failure.Text, MB_ICONERROR);
         return FALSE;
     }
-    if (!OpenRequestedLog(removalRun_)) {
-        RefuseLogFile();
+    if (!singleRun_.Take(UninstallRecord.ProductKey)) {
+        const wchar_t text[] = L"Another uninstall of this product is running. Wait until it has finished.";
+        removalRun_.Note(text);
+        UninstallRecord.ExitCode = ExitAlreadyRunning;
+        AfxMessageBox(text, MB_ICONINFORMATION);
         return FALSE;
     }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/WinApp.h"
+#include "app/SingleRun.h"
 #include "removal/RemovalRun.h"
 
 class CInstallApp : public CWinApp {
@@ -14,6 +15,7 @@ public:
 private:
     // The one removal run of the process, with its log or plan.
     CRemovalRun removalRun_;
+    CSingleRun singleRun_;
 };
 
 // The folder part of a module path, with its trailing "\": the text up to and

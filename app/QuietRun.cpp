@@ -3,25 +3,49 @@
 #include <windows.h>
 
 #include "app/CommandLine.h"
+#include "app/SingleRun.h"
 #include "removal/ExitCodes.h"
 #include "removal/Removal.h"
 #include "removal/RemovalRun.h"
 #include "removal/SelfDeletion.h"
 #include "removal/VisualStudioAddin.h"
+#include "support/Processes.h"
 #include "wizard/RunningApps.h"
 #include "wizard/UninstallRecord.h"
 
 namespace {
 
-// The application that the "Action Required" page would ask the user to
-// close, asked in the wizard's order; null when none runs.
-const wchar_t* RunningApplication() {
-    if (IsVisualStudioRunning()) return L"Microsoft Visual Studio";
+// What keeps a quiet run from removing anything, in the wizard's order: a
+// Visual Studio window (only where an add-in version is installed, since the
+// add-in step is what needs it closed), the product's window, then, across
+// sessions, a process running from the install folder. Empty when nothing.
+CString RunningApplication() {
+    if (UninstallRecord.VisualStudioPresent && IsVisualStudioRunning()) return L"Microsoft Visual Studio";
     if (IsProductRunning()) return L"Quorvex GlyphSmith";
-    return nullptr;
+    CString image;
+    DWORD id = 0;
+    if (FindProcessInFolder(UninstallRecord.InstallFolder, image, id)) {
+        CString text;
+        text.Format(L"the process %lu (%s)", static_cast<unsigned long>(id), image.GetString());
+        return text;
+    }
+    return CString();
+}
+
+const wchar_t* ModeText() {
+    if (RunOptions.Plan) return L"plan";
+    return RunOptions.Quiet ? L"quiet" : L"wizard";
 }
 
 }  // namespace
+
+void TellWhy(const CRemovalRun& run, const wchar_t* text) {
+    if (run.IsLogged()) {
+        run.Note(text);
+        return;
+    }
+    OutputDebugStringW(CString(L"GlyphSmith uninstall: ") + text + L"\n");
+}
 
 int OpenRecordLog(CRemovalRun& run, const wchar_t* path, int plan) {
     run.SetPlan(plan);
@@ -29,7 +53,8 @@ int OpenRecordLog(CRemovalRun& run, const wchar_t* path, int plan) {
     // The file would keep these folders from being removed, or be removed
     // with them.
     const wchar_t* const keptOut[] = {record.InstallFolder, record.ExeFolder, record.PreviewFolder};
-    const CRemovalLogHeader header = {record.ProductKey, record.InstallFolder};
+    const CRemovalLogHeader header = {record.ProductKey,   record.InstallFolder, record.AppDisplayName,
+                                      record.PreviewFolder, GetCommandLineW(),    ModeText()};
     if (run.OpenLog(path, header, keptOut, sizeof(keptOut) / sizeof(keptOut[0]))) return 1;
     run.SetPlan(0);
     return 0;
@@ -41,23 +66,41 @@ int OpenRequestedLog(CRemovalRun& run) {
     return OpenRecordLog(run, RunOptions.LogPath, RunOptions.Plan);
 }
 
-int RunQuietUninstall(CRemovalRun& run) {
+int RunQuietUninstall(CRemovalRun& run, CSingleRun& singleRun, const CString& problem) {
     // Nobody is there to answer: no box for a drive without a disk, for a
     // file that cannot be opened or for a crash.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    // The record is read first (it shows nothing), so that the log knows
+    // which folders it must stay out of; its failure is then logged.
     CStartupFailure failure;
     const int recordRead = ReadUninstallRecord(failure);
-    if (!OpenRequestedLog(run)) return ExitBadParameter;
+    if (!OpenRequestedLog(run)) {
+        TellWhy(run, CString(L"The log file cannot be written: ") + RunOptions.LogPath);
+        return ExitLogFailure;
+    }
+    if (!problem.IsEmpty()) {
+        TellWhy(run, CString(L"The command line is not understood: ") + problem + L". Usage: " + CommandLineUsage);
+        return ExitBadCommandLine;
+    }
+    if (RunOptions.Help) {
+        TellWhy(run, CommandLineUsage);
+        return ExitRemoved;
+    }
     if (!recordRead) {
-        run.Note(failure.Text);
+        TellWhy(run, failure.Text);
         return failure.ExitCode;
     }
-    if (const wchar_t* running = RunningApplication()) {
-        run.Note(CString(running) + L" is running, so nothing was removed: close it, then run the uninstaller again.");
-        return ExitApplicationRunning;
+    if (!singleRun.Take(UninstallRecord.ProductKey)) {
+        TellWhy(run, L"Another uninstall of this product is running, so nothing was removed.");
+        return ExitAlreadyRunning;
     }
     // What the wizard's main window records when it is made.
     UninstallRecord.VisualStudioPresent = IsAnyVisualStudioInstalled(UninstallRecord.Is64BitWindows);
+    const CString running = RunningApplication();
+    if (!running.IsEmpty()) {
+        TellWhy(run, running + L" is running, so nothing was removed: close it, then run the uninstaller again.");
+        return ExitApplicationRunning;
+    }
     RunRemoval(RemovalInputOf(UninstallRecord), run, nullptr);
     if (run.IsPlan()) return ExitRemoved;
     if (!StartSelfDeletion()) {

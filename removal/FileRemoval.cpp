@@ -5,6 +5,7 @@
 #include "removal/FolderWalk.h"
 #include "removal/HeldFolders.h"
 #include "removal/Removal.h"
+#include "removal/RemovalRun.h"
 #include "support/Files.h"
 #include "support/Handles.h"
 #include "support/NativeFiles.h"
@@ -36,14 +37,16 @@ bool HasDotComponent(const wchar_t* path) {
 // A listed entry is acted on only when it is a full path within the limit
 // (see RootLength) and holds no wildcard. A relative path would be taken
 // against the current directory, which the folder walks keep moving.
-bool IsUsableListedPath(const CString& path) {
+// Returns 0 for a usable entry, else the reason it is skipped.
+DWORD WhyListedPathIsUnusable(const CString& path) {
     const int length = path.GetLength();
     const wchar_t* text = path.GetString();
-    if (length < 4 || length > ListedPathLimit || !IsFullPath(text)) return false;
+    if (length > ListedPathLimit) return ERROR_FILENAME_EXCED_RANGE;
+    if (length < 4 || !IsFullPath(text)) return ERROR_BAD_PATHNAME;
     // The "?" of a "\\?\" prefix is no wildcard.
     for (int i = text[2] == L'?' ? 4 : 0; i < length; ++i)
-        if (text[i] == L'*' || text[i] == L'?') return false;
-    return !HasDotComponent(text);
+        if (text[i] == L'*' || text[i] == L'?') return ERROR_INVALID_NAME;
+    return HasDotComponent(text) ? ERROR_BAD_PATHNAME : 0;
 }
 
 // Deletes the files directly inside the held preview subfolder; names that
@@ -84,19 +87,27 @@ CString CompanionNameOf(const wchar_t* path) {
     return companion;
 }
 
-void RemoveInstalledFiles(const CStringList& files, CRemovalRun& run) {
+void RemoveInstalledFiles(const CStringList& files, CRemovalRun& run, const wchar_t* deferred) {
     // One set of held folders for all entries: each folder is opened,
     // checked and listed once, however the list moves between folders.
     CHeldFolders held(run);
     for (int i = 0; i < files.GetCount(); ++i) {
         const CString& entry = files.GetAt(i);
-        if (entry.IsEmpty()) break;
-        if (!IsUsableListedPath(entry)) continue;
+        if (entry.IsEmpty()) {
+            if (i + 1 < files.GetCount()) run.Note(L"The file list ends at an empty entry; the entries after it stay.");
+            break;
+        }
+        if (deferred && deferred[0] && entry == deferred) continue;
+        if (const DWORD reason = WhyListedPathIsUnusable(entry)) {
+            run.Log(L"file", entry, LogOutcome::Skipped, reason);
+            continue;
+        }
         // An entry that names a folder is left alone (the walks delete files
         // only, and clearing its attributes would undo its customisation);
         // its companion file still goes.
         DeleteFileAndEmptyFolders(entry, held, FolderRule::KeepAttributes);
         DeleteFileAndEmptyFolders(CompanionNameOf(entry), held, FolderRule::ClearAttributes);
+        if (RemovalPointHook) RemovalPointHook(RemovalPoint::FileEntry, i);
     }
     held.LogFoldersKept();
     held.ApplyWalkDirectory();

@@ -10,8 +10,9 @@ class CRemovalRun;
 class IRemovalProgress;
 
 // Deletes every entry of `files` with its companion file, pruning emptied
-// folders; stops at the first empty entry.
-void RemoveInstalledFiles(const CStringList& files, CRemovalRun& run);
+// folders; stops at the first empty entry. An entry equal to `deferred` is
+// left for a later call (the settings file that a rerun needs).
+void RemoveInstalledFiles(const CStringList& files, CRemovalRun& run, const wchar_t* deferred = nullptr);
 
 // The companion name of a listed file: the full path with every "." turned
 // into "_", then ".ii".

@@ -72,9 +72,12 @@ void RemoveVisualStudioAddins(int is64BitWindows, CRemovalRun& run) {
 
 void CleanRegistry(const CRemovalInput& input, CRemovalRun& run) {
     const bool productKeyUsable = IsKeyName(input.ProductKey);
+    // The Add/Remove entries go first: should the run end here, the
+    // product's key still holds the install folder a rerun needs, or nothing
+    // lists the product any more.
+    if (productKeyUsable) DeleteUninstallEntries(input.ProductKey, run);
     if (productKeyUsable) DeleteProductKeys(input.ProductKey, run);
     DeleteAppPathsEntry(input.ProgramFileName, run);
-    if (productKeyUsable) DeleteUninstallEntries(input.ProductKey, run);
     RemoveRegistryValue(run, HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", L"PictureIndex");
 
     // Whether Visual Studio was there when the wizard started decides whether

@@ -17,18 +17,34 @@ void Between(IRemovalProgress* progress, int position, DWORD pauseMs, bool pause
     if (!pauseFirst) progress->Pause(pauseMs);
 }
 
+void Reached(RemovalPoint point) {
+    if (RemovalPointHook) RemovalPointHook(point, 0);
+}
+
 }  // namespace
+
+void (*RemovalPointHook)(RemovalPoint point, int index) = nullptr;
 
 void RunRemoval(const CRemovalInput& input, CRemovalRun& run, IRemovalProgress* progress) {
     Between(progress, 10, 100);
     Between(progress, 10, 100);
-    if (input.FilesToRemove) RemoveInstalledFiles(*input.FilesToRemove, run);
+    if (input.FilesToRemove) RemoveInstalledFiles(*input.FilesToRemove, run, input.SettingsFile);
+    Reached(RemovalPoint::FilesDone);
     Between(progress, 40, 300);
     RestoreFileAssociations(input.ProductKey, input.IsVistaOrLater, run);
+    Reached(RemovalPoint::AssociationsDone);
     Between(progress, 60, 300);
     CleanRegistry(input, run);
+    Reached(RemovalPoint::RegistryDone);
+    if (!input.SettingsFile.IsEmpty()) {
+        CStringList settings;
+        settings.Add(input.SettingsFile);
+        RemoveInstalledFiles(settings, run);
+    }
+    Reached(RemovalPoint::SettingsDone);
     Between(progress, 70, 300);
     RemovePreviewFiles(input.PreviewFolder, run, progress);
+    Reached(RemovalPoint::PreviewDone);
     Between(progress, 100, 400, true);
     Between(progress, 100, 400, true);
     Between(progress, 100, 400);

@@ -16,6 +16,9 @@ struct CRemovalInput {
     CString ProgramFileName;  // names its App Paths entry
     CString PreviewFolder;    // the user's temporary preview folder, may be empty
     const CStringList* FilesToRemove = nullptr;
+    // The entry of FilesToRemove that names "uninstall.ini", which a rerun
+    // reads first: it goes after the registry step. Empty when none.
+    CString SettingsFile;
     int IsVistaOrLater = 1;       // associations are given back only before Vista
     int Is64BitWindows = 0;       // where Visual Studio's keys live
     int VisualStudioPresent = 0;  // whether any Visual Studio was installed at start-up
@@ -36,7 +39,17 @@ protected:
 };
 
 // Runs the removal steps in their order: the installed files, the file
-// associations, the registry keys with the Visual Studio add-in, the preview
-// folder. Each step is best effort. In a plan (run.IsPlan()) every step
+// associations, the registry keys with the Visual Studio add-in, the
+// settings file, the preview folder. Each step is best effort. The order
+// keeps an interrupted run finishable: until the registry step has removed
+// the product's key, the settings file and the key that a rerun reads are
+// there; the Add/Remove entries go before the product's key. In a plan (run.IsPlan()) every step
 // decides as in a run but changes nothing. `progress` may be null.
 void RunRemoval(const CRemovalInput& input, CRemovalRun& run, IRemovalProgress* progress);
+
+// The points of a removal, in order, at which tests may end the process to
+// show that a rerun finishes what an interrupted run began.
+enum class RemovalPoint { FileEntry, FilesDone, AssociationsDone, RegistryDone, SettingsDone, PreviewDone };
+// Called, when set, at each point; for FileEntry after each listed entry,
+// with its index.
+extern void (*RemovalPointHook)(RemovalPoint point, int index);

@@ -7,7 +7,8 @@
 
 namespace {
 
-const wchar_t* const OutcomeWords[] = {L"removed", L"absent", L"kept", L"would remove", L"would keep"};
+const wchar_t* const OutcomeWords[] = {L"removed", L"absent", L"kept", L"would remove", L"would keep", L"skipped"};
+constexpr int OutcomeCount = sizeof(OutcomeWords) / sizeof(OutcomeWords[0]);
 
 // Appends text with every control character turned into a blank.
 void AppendOneLine(CString& line, const wchar_t* text) {
@@ -81,6 +82,45 @@ const wchar_t* OrNone(const wchar_t* text) {
     return text && text[0] ? text : L"(none)";
 }
 
+// "DOMAIN\user (elevated)" for the account the process runs as: the one whose
+// per-user keys (HKCU) the run cleans.
+CString AccountText() {
+    CString text(L"(unknown)");
+    CKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return text;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } owner;
+    DWORD size = 0;
+    if (GetTokenInformation(token.Get(), TokenUser, &owner, sizeof owner, &size)) {
+        wchar_t name[256], domain[256];
+        DWORD nameLength = 256, domainLength = 256;
+        SID_NAME_USE use;
+        if (LookupAccountSidW(nullptr, owner.user.User.Sid, name, &nameLength, domain, &domainLength, &use)) {
+            text = domain;
+            text += L"\\";
+            text += name;
+        }
+    }
+    TOKEN_ELEVATION elevation = {};
+    if (GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size))
+        text += elevation.TokenIsElevated ? L" (elevated)" : L" (not elevated)";
+    return text;
+}
+
+CString ComputerText() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &length) ? CString(name) : CString(L"(unknown)");
+}
+
+CString ProgramPathText() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? CString(path) : CString(L"(unknown)");
+}
+
 }  // namespace
 
 // Writes one line as UTF-8 with one WriteFile call: nothing is held back.
@@ -115,15 +155,25 @@ int CRemovalRun::OpenLog(const wchar_t* path, const CRemovalLogHeader& header, c
     WriteLine(plan_ ? L"GlyphSmith uninstall plan: nothing is removed" : L"GlyphSmith uninstall log");
     WriteField(L"date", LocalTimeText());
     WriteField(L"version", ProgramVersionText());
+    WriteField(L"program", ProgramPathText());
+    WriteField(L"command line", OrNone(header.CommandLine));
+    WriteField(L"mode", OrNone(header.Mode));
+    WriteField(L"account", AccountText());
+    WriteField(L"computer", ComputerText());
     WriteField(L"product key", OrNone(header.ProductKey));
+    WriteField(L"display name", OrNone(header.DisplayName));
     WriteField(L"install folder", OrNone(header.InstallFolder));
+    WriteField(L"preview folder", OrNone(header.PreviewFolder));
+    for (int& count : counts_) count = 0;
     return 1;
 }
 
 void CRemovalRun::Log(const wchar_t* what, const wchar_t* subject, LogOutcome outcome, DWORD error) const {
     if (!log_) return;
-    const int index = static_cast<int>(outcome);
-    CString line(index >= 0 && index < 5 ? OutcomeWords[index] : L"kept");
+    int index = static_cast<int>(outcome);
+    if (index < 0 || index >= OutcomeCount) index = static_cast<int>(LogOutcome::Kept);
+    ++counts_[index];
+    CString line(OutcomeWords[index]);
     line += L": ";
     AppendOneLine(line, what);
     line += L" \"";
@@ -139,12 +189,20 @@ void CRemovalRun::Note(const wchar_t* text) const {
 
 void CRemovalRun::CloseLog(int exitCode) {
     if (!log_) return;
-    CString line(L"exit code ");
-    // The system's text for 1 ("Incorrect function.") would mislead.
-    if (exitCode == ExitWizardFailed)
-        line += L"1: The uninstall did not complete.";
-    else
-        AppendErrorText(line, static_cast<DWORD>(exitCode));
+    WriteField(L"end", LocalTimeText());
+    // A plan counts what it would remove and keep.
+    const int removed = plan_ ? static_cast<int>(LogOutcome::WouldRemove) : static_cast<int>(LogOutcome::Removed);
+    const int kept = plan_ ? static_cast<int>(LogOutcome::WouldKeep) : static_cast<int>(LogOutcome::Kept);
+    CString totals;
+    totals.Format(L"%s %d, absent %d, %s %d, skipped %d", OutcomeWords[removed], counts_[removed],
+                  counts_[static_cast<int>(LogOutcome::Absent)], OutcomeWords[kept], counts_[kept],
+                  counts_[static_cast<int>(LogOutcome::Skipped)]);
+    WriteField(L"totals", totals);
+    // In this program's words: the system's text for a code (1 is
+    // "Incorrect function.", 170 "The requested resource is in use.") would
+    // mislead.
+    CString line;
+    line.Format(L"exit code %d: %s", exitCode, ExitCodeMeaning(exitCode));
     WriteLine(line);
     log_.Reset();
     plan_ = 0;

@@ -167,6 +167,7 @@ CRemovalInput RemovalInputOf(const CUninstallRecord& record) {
     input.ProgramFileName = record.ProgramFileName;
     input.PreviewFolder = record.PreviewFolder;
     input.FilesToRemove = &record.FilesToRemove;
+    if (!IsRootFolder(record.InstallFolder)) input.SettingsFile = record.InstallFolder + L"uninstall.ini";
     input.IsVistaOrLater = record.IsVistaOrLater;
     input.Is64BitWindows = record.Is64BitWindows;
     input.VisualStudioPresent = record.VisualStudioPresent;

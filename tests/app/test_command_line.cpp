@@ -19,6 +19,7 @@ struct ParseCase {
     int quiet;
     int plan;
     const wchar_t* file;
+    int help = 0;
 };
 
 TEST(CommandLine, SetsTheSwitchesOrRefusesTheLine) {
@@ -31,8 +32,23 @@ TEST(CommandLine, SetsTheSwitchesOrRefusesTheLine) {
         {L"/quiet /LOG \"C:\\Admin Logs\\u.log\"", 1, 1, 0, L"C:\\Admin Logs\\u.log"},
         {L"/S /Log relative.log", 1, 1, 0, L"relative.log"},
         {L"/plan C:\\p.txt", 1, 1, 1, L"C:\\p.txt"},
+        {L"/?", 1, 0, 0, L"", 1},
+        {L"/H /quiet", 1, 1, 0, L"", 1},
+        {L"/Help /log C:\\u.log", 1, 0, 0, L"C:\\u.log", 1},
         {L"/quiet /PLAN \"C:\\a b\\p.txt\"", 1, 1, 1, L"C:\\a b\\p.txt"},
+        // The switches of msiexec, NSIS and Inno Setup.
+        {L"/qn /norestart", 1, 1, 0, L""},
+        {L"/q /passive", 1, 1, 0, L""},
+        {L"/S /NORESTART _?=C:\\Program Files\\Quorvex", 1, 1, 0, L""},
+        {L"/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP- /NCRC", 1, 1, 0, L""},
+        {L"/silent /LOG=C:\\u.log", 1, 1, 0, L"C:\\u.log"},
+        {L"/quiet /log:\"C:\\a b\\u.log\"", 1, 1, 0, L"C:\\a b\\u.log"},
+        {L"/qn /l*v C:\\u.log", 1, 1, 0, L"C:\\u.log"},
+        {L"/qn /Lv+ C:\\u.log", 1, 1, 0, L"C:\\u.log"},
         // Refused, but a quiet run stays quiet.
+        {L"/qn /l*z C:\\u.log", 0, 1, 0, L""},
+        {L"/qn /LOG=", 0, 1, 0, L""},
+        {L"/quiet /log:a.log /l*v b.log", 0, 1, 0, L"a.log"},
         {L"/bogus", 0, 0, 0, L""},
         {L"/quiet /bogus", 0, 1, 0, L""},
         {L"-quiet", 0, 0, 0, L""},
@@ -59,6 +75,7 @@ TEST(CommandLine, SetsTheSwitchesOrRefusesTheLine) {
         EXPECT_EQ(c.quiet, options.Quiet);
         EXPECT_EQ(c.plan, options.Plan);
         EXPECT_EQ(std::wstring(c.file), options.LogPath.GetString());
+        EXPECT_EQ(c.help, options.Help);
     }
 }
 
