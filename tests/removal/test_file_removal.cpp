@@ -38,20 +38,15 @@ protected:
         RemoveTree(root_);
     }
 
-    void AddSentinel(const std::wstring& path) {
-        std::string bytes;
-        for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
-        bytes += Narrow(path);
-        MakeFolders(ParentOf(path));
-        ASSERT_TRUE(WriteFileBytes(path, bytes)) << Narrow(path);
-        sentinels_.push_back({path, bytes});
+    void AddSentinel(const std::wstring& path, DWORD attributes = 0) {
+        const std::optional<SentinelFile> sentinel = WriteSentinel(path, attributes);
+        ASSERT_TRUE(sentinel) << Narrow(path);
+        sentinels_.push_back(*sentinel);
     }
     // A read-only sentinel in a hidden, system folder, both checked with
     // their attributes: what a link would lead the walks to.
     void AddMarkedSentinel(const std::wstring& path) {
-        AddSentinel(path);
-        ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-        sentinels_.back().attributes = GetFileAttributesW(path.c_str());
+        AddSentinel(path, FILE_ATTRIBUTE_READONLY);
         ASSERT_NE(sentinels_.back().attributes & FILE_ATTRIBUTE_READONLY, 0u);
         const std::wstring folder = ParentOf(path);
         ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FolderMarks));

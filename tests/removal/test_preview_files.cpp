@@ -38,10 +38,9 @@ protected:
         ASSERT_TRUE(WriteFileBytes(path, Content)) << Narrow(path);
     }
     void AddSentinel(const std::wstring& path) {
-        const std::string bytes = "sentinel\x01\xff" + Narrow(path);
-        MakeFolders(ParentOf(path));
-        ASSERT_TRUE(WriteFileBytes(path, bytes));
-        sentinels_.push_back({path, bytes});
+        const std::optional<SentinelFile> sentinel = WriteSentinel(path);
+        ASSERT_TRUE(sentinel) << Narrow(path);
+        sentinels_.push_back(*sentinel);
     }
     void Run(const std::wstring& preview) {
         UninstallRecord.PreviewFolder = preview.c_str();
