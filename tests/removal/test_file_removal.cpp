@@ -337,28 +337,18 @@ TEST_F(FileRemovalTest, PlantedLinksLeadNowhere) {
 // The moment between the check and the use: the checked folder is renamed
 // away and a link put in its place. The walk acts only through the handles
 // it checked, so the link leads it nowhere.
-std::wstring RaceFolder, RaceVictim;
-bool RaceFolderMoved = false;
-void SwapTheCheckedFolder(const wchar_t* folder) {
-    if (RaceFolderMoved || RaceFolder != folder) return;
-    RaceFolderMoved = MoveFileW(folder, (RaceFolder + L".moved").c_str()) != 0;
-    if (RaceFolderMoved) PlantLink(RaceFolder, RaceVictim);
-}
-
 TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
-    RaceVictim = root_ + L"\\Victim";
-    AddMarkedSentinel(RaceVictim + L"\\victim.txt");
-    AddMarkedSentinel(RaceVictim + L"\\victim_txt.ii");
+    const std::wstring victim = root_ + L"\\Victim";
+    AddMarkedSentinel(victim + L"\\victim.txt");
+    AddMarkedSentinel(victim + L"\\victim_txt.ii");
     const std::wstring file = Listed(L"Race\\Deep\\victim.txt");
-    RaceFolder = root_ + L"\\Race\\Deep";
-    RaceFolderMoved = false;
+    const std::wstring folder = root_ + L"\\Race\\Deep";
     RecordScope::SetFiles({file});
-    RemovalCheckedHook = SwapTheCheckedFolder;
+    CheckedFolderSwap swap(folder, victim);
     RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
-    RemovalCheckedHook = nullptr;
-    ASSERT_TRUE(RaceFolderMoved) << "the swap did not happen";
+    ASSERT_TRUE(swap.Swapped()) << "the swap did not happen";
     ExpectMarkedFoldersIntact();
-    EXPECT_TRUE(IsMarkedAsLink(RaceFolder)) << "the link stays";
+    EXPECT_TRUE(IsMarkedAsLink(folder)) << "the link stays";
 }
 
 TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {
