@@ -307,14 +307,22 @@ bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* er
     // The saved associations and the live values the product set.
     for (const SampleAssociation& a : sample.associations) LayOutSampleAssociation(productKey, a);
 
+    return LayOutSampleVisualStudio(sample, error);
+}
+
+bool LayOutSampleVisualStudio(const SampleInstallation& sample, std::wstring* error) {
     for (const std::wstring& version : sample.visualStudioVersions)
         if (!LayOutVisualStudio(sample, version, error)) return false;
     return true;
 }
 
+void RemoveSampleVisualStudio(const SampleInstallation& sample) {
+    for (const std::wstring& version : sample.visualStudioVersions) RemoveVisualStudio(sample, version);
+}
+
 void RemoveSampleInstallation(const SampleInstallation& sample) {
     RemoveTree(sample.installFolder);
-    for (const std::wstring& version : sample.visualStudioVersions) RemoveVisualStudio(sample, version);
+    RemoveSampleVisualStudio(sample);
     RemoveTree(PreviewFolderOf(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample), OwnView);

@@ -86,6 +86,10 @@ void LayOutSampleAssociation(const std::wstring& productKeyPath, const SampleAss
 bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* error = nullptr);
 // Removes every file, folder and key that the layout may have created.
 void RemoveSampleInstallation(const SampleInstallation& sample);
+// The sample's Visual Studio versions alone, laid out as
+// LayOutSampleInstallation lays them out, and removed again.
+bool LayOutSampleVisualStudio(const SampleInstallation& sample, std::wstring* error = nullptr);
+void RemoveSampleVisualStudio(const SampleInstallation& sample);
 
 // Paths the layout creates.
 std::wstring InstallFolderOf(const SampleInstallation& sample);  // with trailing "\"
