@@ -1,7 +1,7 @@
 // The real Uninstall.exe run unattended (/quiet, /S, /plan) on the sample
 // installation: no window at any point, the wizard's end state, and one exit
-// code for every outcome; and the wizard's answer to a command line it does
-// not understand.
+// code for every outcome (those of start-up in test_startup.cpp); and the
+// wizard's answer to a command line it does not understand.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
@@ -95,9 +95,9 @@ TEST_F(QuietRun, RemovesWhatTheWizardRemovesWithoutAWindow) {
     DeleteFileW(L"C:\\u.log");
 }
 
-// Every outcome that changes nothing, each with its exit code and no window.
+// Every refusal of the command line or of running applications: it changes
+// nothing, and says why in its exit code, without a window.
 TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
-    const std::wstring ini = L"C:\\Program Files\\Quorvex\\GlyphSmith\\uninstall.ini";
     const std::wstring log = std::wstring(Logs) + L"\\refused.log";
     const std::wstring linked = std::wstring(Logs) + L"\\Linked";
     const std::wstring victim = L"C:\\QvTest\\Quiet VS\\Victim";
@@ -118,12 +118,6 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
          ERROR_INVALID_PARAMETER, nullptr},
         {"log below a folder link", [&] { ASSERT_TRUE(PlantLink(linked, victim)); },
          L"/S /log \"" + linked + L"\\u.log\"", ERROR_INVALID_PARAMETER, nullptr},
-        {"no uninstall.ini", [&] { DeleteFileW(ini.c_str()); }, L"/quiet /log \"" + log + L"\"", ERROR_UNKNOWN_PRODUCT,
-         "note: ERROR: Can't find uninstall.ini\r\n"},
-        {"no install record", [&] { DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)); },
-         L"/quiet /log \"" + log + L"\"", ERROR_UNKNOWN_PRODUCT, "note: Quorvex GlyphSmith is not installed"},
-        {"damaged args", [&] { WriteFileBytes(ini, "[uninstall]\r\nargs=GlyphSmith\r\n"); },
-         L"/quiet /log \"" + log + L"\"", ERROR_BAD_CONFIGURATION, "note: ERROR: The \"args\" entry"},
         {"Visual Studio open",
          [&] {
              ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}}));
