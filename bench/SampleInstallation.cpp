@@ -82,13 +82,6 @@ void RemoveVisualStudio(const SampleInstallation& sample, const std::wstring& ve
     for (const auto& key : NeighbourAddinKeysOf(version)) DeleteRegTree(key.first, key.second);
 }
 
-// Every byte value once, then the path: any change in any byte shows.
-std::string SentinelContent(const std::wstring& path) {
-    std::string bytes;
-    for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
-    return bytes + Narrow(path);
-}
-
 }  // namespace
 
 std::wstring InstallFolderOf(const SampleInstallation& sample) {
@@ -157,6 +150,18 @@ std::vector<std::pair<HKEY, std::wstring>> NeighbourAddinKeysOf(const std::wstri
             {HKEY_CLASSES_ROOT, L"Contoso.Connect"}};
 }
 
+std::optional<SentinelFile> WriteSentinel(const std::wstring& path, DWORD attributes) {
+    SentinelFile sentinel{path, std::string()};
+    for (int value = 0; value < 256; ++value) sentinel.bytes += static_cast<char>(value);
+    sentinel.bytes += Narrow(path);
+    if (!WriteWithFolders(path, sentinel.bytes)) return std::nullopt;
+    if (attributes) {
+        if (!SetFileAttributesW(path.c_str(), attributes)) return std::nullopt;
+        sentinel.attributes = GetFileAttributesW(path.c_str());
+    }
+    return sentinel;
+}
+
 std::vector<SentinelFile> LaySentinels(const SampleInstallation& sample, const std::wstring& tag) {
     const std::wstring parent = ParentOf(sample.installFolder);
     const std::wstring preview = PreviewFolderOf(sample);
@@ -176,12 +181,15 @@ std::vector<SentinelFile> LaySentinels(const SampleInstallation& sample, const s
     }
     std::vector<SentinelFile> sentinels;
     for (const std::wstring& path : paths) {
-        SentinelFile sentinel{path, SentinelContent(path)};
-        if (path.size() >= 11 && path.compare(path.size() - 11, 11, L"desktop.ini") == 0)
-            sentinel.bytes = DesktopIniContent;
+        if (path.size() < 11 || path.compare(path.size() - 11, 11, L"desktop.ini") != 0) {
+            // One that could not be written is listed all the same, as damaged.
+            const std::optional<SentinelFile> sentinel = WriteSentinel(path);
+            sentinels.push_back(sentinel ? *sentinel : SentinelFile{path, "(could not be written)"});
+            continue;
+        }
         // The layout may have made that desktop.ini already (hidden, system).
-        if (!(PathExists(path) && ReadFileBytes(path) == sentinel.bytes)) WriteWithFolders(path, sentinel.bytes);
-        sentinels.push_back(sentinel);
+        if (!(PathExists(path) && ReadFileBytes(path) == DesktopIniContent)) WriteWithFolders(path, DesktopIniContent);
+        sentinels.push_back({path, DesktopIniContent});
     }
     return sentinels;
 }
@@ -299,14 +307,22 @@ bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* er
     // The saved associations and the live values the product set.
     for (const SampleAssociation& a : sample.associations) LayOutSampleAssociation(productKey, a);
 
+    return LayOutSampleVisualStudio(sample, error);
+}
+
+bool LayOutSampleVisualStudio(const SampleInstallation& sample, std::wstring* error) {
     for (const std::wstring& version : sample.visualStudioVersions)
         if (!LayOutVisualStudio(sample, version, error)) return false;
     return true;
 }
 
+void RemoveSampleVisualStudio(const SampleInstallation& sample) {
+    for (const std::wstring& version : sample.visualStudioVersions) RemoveVisualStudio(sample, version);
+}
+
 void RemoveSampleInstallation(const SampleInstallation& sample) {
     RemoveTree(sample.installFolder);
-    for (const std::wstring& version : sample.visualStudioVersions) RemoveVisualStudio(sample, version);
+    RemoveSampleVisualStudio(sample);
     RemoveTree(PreviewFolderOf(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample));
     DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample), OwnView);

@@ -86,6 +86,10 @@ void LayOutSampleAssociation(const std::wstring& productKeyPath, const SampleAss
 bool LayOutSampleInstallation(const SampleInstallation& sample, std::wstring* error = nullptr);
 // Removes every file, folder and key that the layout may have created.
 void RemoveSampleInstallation(const SampleInstallation& sample);
+// The sample's Visual Studio versions alone, laid out as
+// LayOutSampleInstallation lays them out, and removed again.
+bool LayOutSampleVisualStudio(const SampleInstallation& sample, std::wstring* error = nullptr);
+void RemoveSampleVisualStudio(const SampleInstallation& sample);
 
 // Paths the layout creates.
 std::wstring InstallFolderOf(const SampleInstallation& sample);  // with trailing "\"
@@ -117,6 +121,11 @@ struct SentinelFile {
     std::string bytes;
     DWORD attributes = 0;
 };
+// Writes a sentinel at `path`, making its folders: every byte value once,
+// then the path, so that any change in any byte shows. With `attributes`
+// they are set, and the record holds the attributes the file then has. No
+// record when the file cannot be written or marked.
+std::optional<SentinelFile> WriteSentinel(const std::wstring& path, DWORD attributes = 0);
 // Lays sentinel files around the installation: beside the install folder,
 // in its parent, in the drive root (named after `tag`), in a sibling
 // product's folder (with the same file names as the listed ones), in the

@@ -7,28 +7,42 @@
 
 namespace qvtest {
 
-std::vector<DWORD> DrawnPixels(int w, int h, const std::function<void(HDC)>& paint) {
-    std::vector<DWORD> pixels;
-    if (w <= 0 || h <= 0) return pixels;
-    pixels.resize(static_cast<size_t>(w) * h);
+TopDownSurface::TopDownSurface(int w, int h) {
+    if (w <= 0 || h <= 0) return;
     BITMAPINFO header = {};
     header.bmiHeader.biSize = sizeof(header.bmiHeader);
     header.bmiHeader.biWidth = w;
     header.bmiHeader.biHeight = -h;
     header.bmiHeader.biPlanes = 1;
     header.bmiHeader.biBitCount = 32;
+    dc_ = CreateCompatibleDC(nullptr);
     void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(nullptr);
-    HBITMAP section = CreateDIBSection(memory, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (section && bits) {
-        HGDIOBJ old = SelectObject(memory, section);
-        paint(memory);
-        GdiFlush();
-        std::copy(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + pixels.size(), pixels.begin());
-        SelectObject(memory, old);
-        DeleteObject(section);
-    }
-    DeleteDC(memory);
+    section_ = dc_ ? CreateDIBSection(dc_, &header, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (!section_ || !bits) return;
+    previous_ = SelectObject(dc_, section_);
+    bits_ = static_cast<DWORD*>(bits);
+    width_ = w;
+    height_ = h;
+}
+
+TopDownSurface::~TopDownSurface() {
+    if (previous_) SelectObject(dc_, previous_);
+    if (section_) DeleteObject(section_);
+    if (dc_) DeleteDC(dc_);
+}
+
+DWORD* TopDownSurface::Pixels() const {
+    GdiFlush();
+    return bits_;
+}
+
+std::vector<DWORD> DrawnPixels(int w, int h, const std::function<void(HDC)>& paint) {
+    if (w <= 0 || h <= 0) return {};
+    std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
+    TopDownSurface surface(w, h);
+    if (!surface.IsValid()) return pixels;
+    paint(surface.Dc());
+    std::copy(surface.Pixels(), surface.Pixels() + pixels.size(), pixels.begin());
     return pixels;
 }
 

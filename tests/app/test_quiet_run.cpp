@@ -1,7 +1,7 @@
 // The real Uninstall.exe run unattended (/quiet, /S, /plan) on the sample
 // installation: no window at any point, the wizard's end state, and one exit
-// code for every outcome; and the wizard's answer to a command line it does
-// not understand.
+// code for every outcome (those of start-up in test_startup.cpp); and the
+// wizard's answer to a command line it does not understand.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
@@ -22,40 +22,6 @@ namespace {
 const wchar_t Batch[] = L"C:\\QVUninst.bat";
 const wchar_t Logs[] = L"C:\\QvTest\\Quiet Logs";
 
-struct WatchedRun {
-    bool exited = false;
-    DWORD exitCode = 0xDEADBEEF;
-    std::vector<std::wstring> windows;  // every visible top-level window or dialog the process had
-};
-
-// Starts the program and watches its top-level windows, visible or not,
-// until it ends. A window that shows ends the watch: nobody would answer it.
-WatchedRun RunWatched(ProcessDriver& process, const std::wstring& exe, const std::wstring& folder,
-                      const std::wstring& arguments) {
-    WatchedRun run;
-    if (!process.Start(exe, folder, arguments)) return run;
-    WaitUntil(
-        [&] {
-            const bool ended = process.HasExited();
-            for (HWND window : process.TopLevelWindows(false)) {
-                if (!IsWindowVisible(window) && WindowClass(window) != L"#32770") continue;
-                wchar_t title[256] = L"";
-                GetWindowTextW(window, title, 256);
-                run.windows.push_back(WindowClass(window) + L" \"" + title + L"\"");
-            }
-            return ended || !run.windows.empty();
-        },
-        120000);
-    run.exited = process.WaitForExit(run.exitCode, run.windows.empty() ? DefaultWaitMs : 0);
-    return run;
-}
-
-std::string Joined(const std::vector<std::wstring>& lines) {
-    std::string text;
-    for (const std::wstring& line : lines) text += Narrow(line) + "\n";
-    return text;
-}
-
 class QuietRun : public WizardRun {
 protected:
     void SetUp() override {
@@ -70,16 +36,6 @@ protected:
         WizardRun::TearDown();
         RemoveTree(Logs);
         RemoveTree(L"C:\\QvTest\\Quiet VS");
-    }
-    void LayOut() {
-        std::wstring error;
-        ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
-    }
-    WatchedRun Run(const std::wstring& arguments) {
-        const WatchedRun run = RunWatched(uninstaller, InstalledUninstaller(), InstallFolderOf(sample), arguments);
-        EXPECT_TRUE(run.exited) << Narrow(arguments);
-        EXPECT_EQ("", Joined(run.windows)) << Narrow(arguments) << ": no window at any point";
-        return run;
     }
     // What the uninstaller may change, and what it leaves of itself.
     std::vector<std::wstring> EndState() {
@@ -122,7 +78,7 @@ TEST_F(QuietRun, RemovesWhatTheWizardRemovesWithoutAWindow) {
     LayOut();
     ASSERT_EQ(installed, EndState());
     DeleteFileW(L"C:\\u.log");
-    const WatchedRun run = Run(L"/quiet /log C:\\u.log");
+    const WatchedRun run = RunUnattended(L"/quiet /log C:\\u.log");
     EXPECT_EQ(0u, run.exitCode);
     WaitForSelfDeletion();
     EXPECT_EQ(Joined(afterWizard), Joined(EndState()));
@@ -139,9 +95,9 @@ TEST_F(QuietRun, RemovesWhatTheWizardRemovesWithoutAWindow) {
     DeleteFileW(L"C:\\u.log");
 }
 
-// Every outcome that changes nothing, each with its exit code and no window.
+// Every refusal of the command line or of running applications: it changes
+// nothing, and says why in its exit code, without a window.
 TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
-    const std::wstring ini = L"C:\\Program Files\\Quorvex\\GlyphSmith\\uninstall.ini";
     const std::wstring log = std::wstring(Logs) + L"\\refused.log";
     const std::wstring linked = std::wstring(Logs) + L"\\Linked";
     const std::wstring victim = L"C:\\QvTest\\Quiet VS\\Victim";
@@ -162,12 +118,6 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
          ERROR_INVALID_PARAMETER, nullptr},
         {"log below a folder link", [&] { ASSERT_TRUE(PlantLink(linked, victim)); },
          L"/S /log \"" + linked + L"\\u.log\"", ERROR_INVALID_PARAMETER, nullptr},
-        {"no uninstall.ini", [&] { DeleteFileW(ini.c_str()); }, L"/quiet /log \"" + log + L"\"", ERROR_UNKNOWN_PRODUCT,
-         "note: ERROR: Can't find uninstall.ini\r\n"},
-        {"no install record", [&] { DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)); },
-         L"/quiet /log \"" + log + L"\"", ERROR_UNKNOWN_PRODUCT, "note: Quorvex GlyphSmith is not installed"},
-        {"damaged args", [&] { WriteFileBytes(ini, "[uninstall]\r\nargs=GlyphSmith\r\n"); },
-         L"/quiet /log \"" + log + L"\"", ERROR_BAD_CONFIGURATION, "note: ERROR: The \"args\" entry"},
         {"Visual Studio open",
          [&] {
              ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}}));
@@ -186,7 +136,7 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
         DeleteFileW(log.c_str());
         c.prepare();
         const std::vector<std::wstring> before = EndState();
-        const WatchedRun run = Run(c.arguments);
+        const WatchedRun run = RunUnattended(c.arguments);
         EXPECT_EQ(c.exitCode, run.exitCode);
         holder.Close();
         RemoveLink(linked);
@@ -214,7 +164,7 @@ TEST_F(QuietRun, AnUninstallerThatCannotDeleteItselfEndsWithInstallFailure) {
         ASSERT_TRUE(MakeFolders(name));
     }
     const std::wstring log = std::wstring(Logs) + L"\\failure.log";
-    const WatchedRun run = Run(L"/quiet /log \"" + log + L"\"");
+    const WatchedRun run = RunUnattended(L"/quiet /log \"" + log + L"\"");
     for (const std::wstring& name : names) RemoveTree(name);
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_FAILURE), run.exitCode);
     for (const std::wstring& file : ListedFilesOf(sample)) EXPECT_FALSE(PathExists(file)) << Narrow(file);
@@ -240,7 +190,7 @@ TEST_F(QuietRun, APlanChangesNothingAndNamesWhatTheRunRemoves) {
     std::vector<std::wstring> userFolderChanges, tempChanges;
     {
         FolderWatch userFolder(localAppData), tempFolder(temp);
-        run = Run(L"/PLAN \"" + plan + L"\"");
+        run = RunUnattended(L"/PLAN \"" + plan + L"\"");
         userFolderChanges = userFolder.Changes();
         tempChanges = tempFolder.Changes();
     }
@@ -253,7 +203,7 @@ TEST_F(QuietRun, APlanChangesNothingAndNamesWhatTheRunRemoves) {
     EXPECT_NE(std::string::npos, text.find("\r\nexit code 0: ")) << text;
 
     const std::wstring log = std::wstring(Logs) + L"\\log.txt";
-    EXPECT_EQ(0u, Run(L"/quiet /log \"" + log + L"\"").exitCode);
+    EXPECT_EQ(0u, RunUnattended(L"/quiet /log \"" + log + L"\"").exitCode);
     WaitForSelfDeletion();
     const std::vector<std::string> planned = LogLinesWithOutcome(plan, "would remove");
     const std::vector<std::string> removed = LogLinesWithOutcome(log, "removed");

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+
+#include "bench/ScreenCapture.h"
 #include "imaging/PackedBitmap.h"
 
 namespace {
@@ -12,38 +15,20 @@ struct Bgra {
     BYTE b, g, r, a;
 };
 
-// A 32-bit top-down surface selected into a memory device context.
-class Surface {
+// The bench's 32-bit top-down surface, filled with one colour and read back
+// pixel by pixel.
+class Surface : public qvtest::TopDownSurface {
 public:
-    Surface(int width, int height, Bgra fill) : width_(width), height_(height) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        previous_ = SelectObject(dc_, bitmap_);
-        for (int i = 0; i < width * height; ++i) bits_[i] = fill;
+    Surface(int width, int height, Bgra fill) : TopDownSurface(width, height) {
+        DWORD* pixels = Pixels();
+        for (int i = 0; pixels && i < width * height; ++i) memcpy(&pixels[i], &fill, sizeof(fill));
     }
-    ~Surface() {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    HDC Dc() const { return dc_; }
     Bgra At(int x, int y) const {
-        GdiFlush();
-        return bits_[y * width_ + x];
+        const DWORD pixel = TopDownSurface::At(x, y);
+        Bgra colour;
+        memcpy(&colour, &pixel, sizeof(colour));
+        return colour;
     }
-
-private:
-    int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    Bgra* bits_ = nullptr;
 };
 
 // A packed bitmap whose stored rows (bottom first) are given.

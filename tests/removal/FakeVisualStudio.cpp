@@ -172,6 +172,13 @@ void FakeAutomation::UnregisterProgId(const std::wstring& version) {
 
 std::vector<std::string> FakeAutomation::Log() const { return SplitLines(ReadFileBytes(logPath_)); }
 
+std::vector<std::string> FakeAutomation::Calls() const {
+    std::vector<std::string> calls;
+    for (const std::string& line : Log())
+        if (line.find(" exit") == std::string::npos) calls.push_back(line);
+    return calls;
+}
+
 bool FakeAutomation::ClearLog() const { return DeleteLog(logPath_); }
 
 bool FakeAutomation::WaitForServersToEnd() const {
@@ -179,6 +186,20 @@ bool FakeAutomation::WaitForServersToEnd() const {
         const std::vector<std::string> lines = Log();
         return CountLinesEndingWith(lines, " exit") >= CountLinesEndingWith(lines, " CreateInstance");
     });
+}
+
+InstalledVisualStudio::InstalledVisualStudio(const std::wstring& folder) {
+    layout_.visualStudioRoot = folder + L"\\Microsoft Visual Studio";
+    layout_.devenvSource = BuiltProgram(L"helpers\\devenv.exe");
+    layout_.visualStudioVersions = {L"8.0", L"9.0", L"10.0", L"11.0"};
+    RemoveSampleVisualStudio(layout_);
+    LayOutSampleVisualStudio(layout_, &error_);
+}
+
+InstalledVisualStudio::~InstalledVisualStudio() { RemoveSampleVisualStudio(layout_); }
+
+bool InstalledVisualStudio::Uninstall(const std::wstring& version) const {
+    return DeleteFileW((FolderOf(version) + L"devenv.exe").c_str()) != FALSE;
 }
 
 FakeDevenvLog::FakeDevenvLog(const std::wstring& folder) : path_(folder + L"\\devenv.log") {

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "app/QuietRun.h"
+#include "bench/TestFiles.h"
+#include "removal/HeldFolders.h"
 #include "wizard/UninstallRecord.h"
 
 namespace qvtest {
@@ -19,7 +21,34 @@ LRESULT CALLBACK RecordingProgressProc(HWND window, UINT message, WPARAM wParam,
 
 const wchar_t PageClass[] = L"QvTestRemovalPage";
 
+struct {
+    std::wstring folder, target;
+    bool moved = false, linked = false;
+} g_swap;
+
+void SwapTheCheckedFolder(const wchar_t* folder) {
+    if (g_swap.moved || g_swap.folder != folder) return;
+    g_swap.moved = MoveFileW(folder, (g_swap.folder + L".moved").c_str()) != 0;
+    if (g_swap.moved) g_swap.linked = PlantLink(g_swap.folder, g_swap.target);
+}
+
 }  // namespace
+
+CheckedFolderSwap::CheckedFolderSwap(const std::wstring& folder, const std::wstring& target) {
+    g_swap.folder = folder;
+    g_swap.target = target;
+    g_swap.moved = g_swap.linked = false;
+    RemovalCheckedHook = SwapTheCheckedFolder;
+}
+
+CheckedFolderSwap::~CheckedFolderSwap() {
+    RemovalCheckedHook = nullptr;
+    if (g_swap.linked) RemoveLink(g_swap.folder);
+}
+
+bool CheckedFolderSwap::Swapped() const {
+    return g_swap.moved && g_swap.linked;
+}
 
 std::wstring CurrentDirectory() {
     wchar_t folder[MAX_PATH] = L"";

@@ -1,6 +1,7 @@
 // Shared pieces of the removal tests: a scope that restores the uninstall
-// record and the current directory, and a real window with a progress bar
-// (control 1016) that records every position set on it.
+// record and the current directory, a real window with a progress bar
+// (control 1016) that records every position set on it, and a folder
+// swapped for a link between the removal's check and its use.
 #pragma once
 
 #include <windows.h>
@@ -51,6 +52,21 @@ public:
 private:
     HWND page_ = nullptr;
     HWND bar_ = nullptr;
+};
+
+// The moment between the check and the use: once the removal has checked
+// `folder` (RemovalCheckedHook), the folder is renamed away and a link to
+// `target` put in its place, once. The hook is set while this object
+// lives; the link goes with it.
+class CheckedFolderSwap {
+public:
+    CheckedFolderSwap(const std::wstring& folder, const std::wstring& target);
+    ~CheckedFolderSwap();
+    CheckedFolderSwap(const CheckedFolderSwap&) = delete;
+    CheckedFolderSwap& operator=(const CheckedFolderSwap&) = delete;
+
+    // The folder was renamed away and the link planted.
+    bool Swapped() const;
 };
 
 std::wstring CurrentDirectory();

@@ -39,20 +39,15 @@ protected:
         RemoveTree(root_);
     }
 
-    void AddSentinel(const std::wstring& path) {
-        std::string bytes;
-        for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
-        bytes += Narrow(path);
-        MakeFolders(ParentOf(path));
-        ASSERT_TRUE(WriteFileBytes(path, bytes)) << Narrow(path);
-        sentinels_.push_back({path, bytes});
+    void AddSentinel(const std::wstring& path, DWORD attributes = 0) {
+        const std::optional<SentinelFile> sentinel = WriteSentinel(path, attributes);
+        ASSERT_TRUE(sentinel) << Narrow(path);
+        sentinels_.push_back(*sentinel);
     }
     // A read-only sentinel in a hidden, system folder, both checked with
     // their attributes: what a link would lead the walks to.
     void AddMarkedSentinel(const std::wstring& path) {
-        AddSentinel(path);
-        ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-        sentinels_.back().attributes = GetFileAttributesW(path.c_str());
+        AddSentinel(path, FILE_ATTRIBUTE_READONLY);
         ASSERT_NE(sentinels_.back().attributes & FILE_ATTRIBUTE_READONLY, 0u);
         const std::wstring folder = ParentOf(path);
         ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FolderMarks));
@@ -343,28 +338,18 @@ TEST_F(FileRemovalTest, PlantedLinksLeadNowhere) {
 // The moment between the check and the use: the checked folder is renamed
 // away and a link put in its place. The walk acts only through the handles
 // it checked, so the link leads it nowhere.
-std::wstring RaceFolder, RaceVictim;
-bool RaceFolderMoved = false;
-void SwapTheCheckedFolder(const wchar_t* folder) {
-    if (RaceFolderMoved || RaceFolder != folder) return;
-    RaceFolderMoved = MoveFileW(folder, (RaceFolder + L".moved").c_str()) != 0;
-    if (RaceFolderMoved) PlantLink(RaceFolder, RaceVictim);
-}
-
 TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
-    RaceVictim = root_ + L"\\Victim";
-    AddMarkedSentinel(RaceVictim + L"\\victim.txt");
-    AddMarkedSentinel(RaceVictim + L"\\victim_txt.ii");
+    const std::wstring victim = root_ + L"\\Victim";
+    AddMarkedSentinel(victim + L"\\victim.txt");
+    AddMarkedSentinel(victim + L"\\victim_txt.ii");
     const std::wstring file = Listed(L"Race\\Deep\\victim.txt");
-    RaceFolder = root_ + L"\\Race\\Deep";
-    RaceFolderMoved = false;
+    const std::wstring folder = root_ + L"\\Race\\Deep";
     RecordScope::SetFiles({file});
-    RemovalCheckedHook = SwapTheCheckedFolder;
+    CheckedFolderSwap swap(folder, victim);
     RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
-    RemovalCheckedHook = nullptr;
-    ASSERT_TRUE(RaceFolderMoved) << "the swap did not happen";
+    ASSERT_TRUE(swap.Swapped()) << "the swap did not happen";
     ExpectMarkedFoldersIntact();
-    EXPECT_TRUE(IsMarkedAsLink(RaceFolder)) << "the link stays";
+    EXPECT_TRUE(IsMarkedAsLink(folder)) << "the link stays";
 }
 
 // A listed path in a form that DeleteFileW takes for an existing file is

@@ -38,10 +38,9 @@ protected:
         ASSERT_TRUE(WriteFileBytes(path, Content)) << Narrow(path);
     }
     void AddSentinel(const std::wstring& path) {
-        const std::string bytes = "sentinel\x01\xff" + Narrow(path);
-        MakeFolders(ParentOf(path));
-        ASSERT_TRUE(WriteFileBytes(path, bytes));
-        sentinels_.push_back({path, bytes});
+        const std::optional<SentinelFile> sentinel = WriteSentinel(path);
+        ASSERT_TRUE(sentinel) << Narrow(path);
+        sentinels_.push_back(*sentinel);
     }
     void Run(const std::wstring& preview) {
         UninstallRecord.PreviewFolder = preview.c_str();
@@ -177,28 +176,18 @@ TEST_F(PreviewFilesTest, LinksAreNeverEntered) {
 // The moment between the check and the use: a subfolder is renamed away
 // just after the step has checked it, and a link put in its place. The step
 // deletes only through what it checked, so the link leads it nowhere.
-std::wstring SwappedSubfolder, SwapTarget;
-bool SubfolderSwapped = false;
-void SwapTheCheckedSubfolder(const wchar_t* folder) {
-    if (SubfolderSwapped || SwappedSubfolder != folder) return;
-    SubfolderSwapped = MoveFileW(folder, (SwappedSubfolder + L".moved").c_str()) != 0;
-    if (SubfolderSwapped) SubfolderSwapped = PlantLink(SwappedSubfolder, SwapTarget);
-}
-
 TEST_F(PreviewFilesTest, ASubfolderSwappedForALinkAfterTheCheckLeadsNowhere) {
-    SwapTarget = root_ + L"\\System Files";
-    AddSentinel(SwapTarget + L"\\kernel.dll");
-    AddSentinel(SwapTarget + L"\\own.png");
+    const std::wstring target = root_ + L"\\System Files";
+    AddSentinel(target + L"\\kernel.dll");
+    AddSentinel(target + L"\\own.png");
     const std::wstring preview = root_ + L"\\GlyphSmith\\Temporary Preview Files";
     Write(preview + L"\\B\\own.png");
-    SwappedSubfolder = preview + L"\\B";
-    SubfolderSwapped = false;
-    RemovalCheckedHook = SwapTheCheckedSubfolder;
+    const std::wstring subfolder = preview + L"\\B";
+    CheckedFolderSwap swap(subfolder, target);
     Run(preview);
-    RemovalCheckedHook = nullptr;
-    ASSERT_TRUE(SubfolderSwapped) << "the swap did not happen";
-    EXPECT_TRUE(IsMarkedAsLink(SwappedSubfolder)) << "the link stays";
-    EXPECT_TRUE(RemoveLink(SwappedSubfolder));
+    ASSERT_TRUE(swap.Swapped()) << "the swap did not happen";
+    EXPECT_TRUE(IsMarkedAsLink(subfolder)) << "the link stays";
+    EXPECT_TRUE(RemoveLink(subfolder));
 }
 
 // What a token says of its holder: elevated or not, and whose it is.

@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
 #include <set>
 
 #include "FakeVisualStudio.h"
@@ -290,68 +292,26 @@ TEST_P(RegistryLinkTest, LeavesTheLinkAndItsTargetAndRemovesTheRest) {
 INSTANTIATE_TEST_SUITE_P(EachPosition, RegistryLinkTest, ::testing::ValuesIn(LinkCases),
                          [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
 
-// The Visual Studio part: versions laid out by the sample installation with
-// the devenv.exe stand-in, the automation stand-in registered for them.
+// The Visual Studio part: Visual Studio 8.0 to 11.0 installed, the
+// automation stand-in registered for them.
 class CleanupVisualStudioTest : public RegistryCleanupTest {
 protected:
     void SetUp() override {
         RegistryCleanupTest::SetUp();
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         root_ = FreshTestFolder(L"CleanupVisualStudio");
-        sample_.visualStudioRoot = root_ + L"\\Microsoft Visual Studio";
-        sample_.visualStudioVersions = {L"8.0", L"9.0", L"10.0", L"11.0"};
-        sample_.devenvSource = BuiltProgram(L"helpers\\devenv.exe");
-        for (const std::wstring& version : sample_.visualStudioVersions) {
-            std::wstring error;
-            ASSERT_TRUE(LayOutVisualStudioOnly(version, error)) << Narrow(error);
-        }
+        installed_.reset(new InstalledVisualStudio(root_));
+        ASSERT_EQ(L"", installed_->Error());
     }
     void TearDown() override {
-        for (const std::wstring& version : sample_.visualStudioVersions) {
-            for (const auto& key : AddinKeysOf(version)) DeleteRegTree(key.first, key.second);
-            for (const auto& key : NeighbourAddinKeysOf(version)) DeleteRegTree(key.first, key.second);
-            DeleteRegTree(HKEY_LOCAL_MACHINE, VisualStudioDetectionKey(version));
-            DeleteRegTree(HKEY_LOCAL_MACHINE, VisualStudioKey(version));
-            DeleteRegTree(HKEY_CURRENT_USER, VisualStudioKey(version));
-            DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\VSA\\" + version);
-            DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\VSA\\" + version);
-        }
+        installed_.reset();
         CoUninitialize();
         RegistryCleanupTest::TearDown();
         RemoveTree(root_);
     }
-    bool LayOutVisualStudioOnly(const std::wstring& version, std::wstring& error) {
-        SampleInstallation one = sample_;
-        one.installFolder = root_ + L"\\Unused";
-        one.files.clear();
-        one.previewSubfolders.clear();
-        one.associations.clear();
-        one.readOnlyFiles.clear();
-        one.readOnlyFolders.clear();
-        one.visualStudioVersions = {version};
-        one.previewFolder = root_ + L"\\Preview";
-        one.productKey = L"QvTestUnused";
-        const bool laid = LayOutSampleInstallation(one, &error);
-        DeleteRegTree(HKEY_LOCAL_MACHINE, Maker + L"QvTestUnused");
-        DeleteRegTree(HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\folders");
-        DeleteRegTree(HKEY_LOCAL_MACHINE,
-                      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvTestUnused (64-bit)");
-        DeleteRegTree(HKEY_LOCAL_MACHINE, AppPaths + L"GlyphSmith.exe");
-        return laid;
-    }
-    // Marks a version as not installed: its folder loses devenv.exe.
-    void Uninstalled(const std::wstring& version) {
-        ASSERT_TRUE(DeleteFileW((VisualStudioFolderOf(sample_, version) + L"devenv.exe").c_str()));
-    }
-    std::vector<std::string> CallsOf(const FakeAutomation& automation) {
-        std::vector<std::string> calls;
-        for (const std::string& line : automation.Log())
-            if (line.find(" exit") == std::string::npos) calls.push_back(line);
-        return calls;
-    }
 
     std::wstring root_;
-    SampleInstallation sample_;
+    std::unique_ptr<InstalledVisualStudio> installed_;
 };
 
 TEST_F(CleanupVisualStudioTest, NothingWhenNoVisualStudioWasFoundAtStartUp) {
@@ -359,7 +319,7 @@ TEST_F(CleanupVisualStudioTest, NothingWhenNoVisualStudioWasFoundAtStartUp) {
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     UninstallRecord.VisualStudioPresent = 0;
     CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
-    for (const std::wstring& version : sample_.visualStudioVersions)
+    for (const std::wstring& version : installed_->Versions())
         for (const auto& key : AddinKeysOf(version))
             EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
     EXPECT_TRUE(automation.Log().empty());
@@ -369,13 +329,13 @@ TEST_F(CleanupVisualStudioTest, InstalledVersionsNewestFirst) {
     FakeAutomation automation({L"8.0", L"9.0", L"10.0", L"11.0"}, root_);
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     FakeDevenvLog devenv(root_);
-    Uninstalled(L"8.0");
-    Uninstalled(L"10.0");
+    ASSERT_TRUE(installed_->Uninstall(L"8.0"));
+    ASSERT_TRUE(installed_->Uninstall(L"10.0"));
     UninstallRecord.VisualStudioPresent = 1;
     CleanRegistry(RemovalInputOf(UninstallRecord), TestRun());
     ASSERT_TRUE(automation.WaitForServersToEnd());
 
-    const std::vector<std::string> calls = CallsOf(automation);
+    const std::vector<std::string> calls = automation.Calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ("11.0 CreateInstance", calls.front());
     EXPECT_EQ("9.0 DTE.Quit[call]()", calls.back());
@@ -403,8 +363,8 @@ TEST_F(CleanupVisualStudioTest, InstalledVersionsNewestFirst) {
     std::vector<std::wstring> started;
     for (const std::wstring& line : devenv.Lines()) started.push_back(line.substr(0, line.find(L'|')));
     std::sort(started.begin(), started.end());
-    std::vector<std::wstring> expected = {VisualStudioFolderOf(sample_, L"11.0") + L"devenv.exe",
-                                          VisualStudioFolderOf(sample_, L"9.0") + L"devenv.exe"};
+    std::vector<std::wstring> expected = {installed_->FolderOf(L"11.0") + L"devenv.exe",
+                                          installed_->FolderOf(L"9.0") + L"devenv.exe"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, started);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "FakeVisualStudio.h"
 #include "RemovalBench.h"
@@ -35,13 +36,6 @@ std::string Join(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return text;
-}
-
-std::vector<std::string> Calls(const std::vector<std::string>& lines) {
-    std::vector<std::string> calls;
-    for (const std::string& line : lines)
-        if (line.find(" exit") == std::string::npos) calls.push_back(line);
-    return calls;
 }
 
 TEST_F(AutomationTest, CallsDependOnWhatTheEnvironmentHas) {
@@ -83,7 +77,7 @@ TEST_F(AutomationTest, CallsDependOnWhatTheEnvironmentHas) {
         automation.Configure(c.config);
         RemoveAddinThroughAutomation(L"VisualStudio.DTE.9.0");
         ASSERT_TRUE(automation.WaitForServersToEnd()) << c.name;
-        EXPECT_EQ(c.calls, Join(Calls(automation.Log()))) << c.name;
+        EXPECT_EQ(c.calls, Join(automation.Calls())) << c.name;
     }
 }
 
@@ -96,41 +90,23 @@ TEST_F(AutomationTest, UnregisteredProgIdStartsNothing) {
     EXPECT_TRUE(automation.Log().empty());
 }
 
-// Visual Studio versions laid out by the sample installation.
+// Visual Studio 8.0 to 11.0 installed.
 class VisualStudioTest : public AutomationTest {
 protected:
     void SetUp() override {
         AutomationTest::SetUp();
         UninstallRecord.Is64BitWindows = 1;
-        sample_.visualStudioRoot = folder_ + L"\\Microsoft Visual Studio";
-        sample_.devenvSource = BuiltProgram(L"helpers\\devenv.exe");
-        sample_.installFolder = folder_ + L"\\Unused";
-        sample_.productKey = L"QvTestUnused";
-        sample_.previewFolder = folder_ + L"\\Preview";
-        sample_.files.clear();
-        sample_.previewSubfolders.clear();
-        sample_.associations.clear();
-        sample_.readOnlyFiles.clear();
-        sample_.readOnlyFolders.clear();
-        sample_.visualStudioVersions = {L"8.0", L"9.0", L"10.0", L"11.0"};
-        RemoveSampleInstallation(sample_);
-        std::wstring error;
-        ASSERT_TRUE(LayOutSampleInstallation(sample_, &error)) << Narrow(error);
-        sample_.visualStudioVersions.swap(versions_);
-        RemoveSampleInstallation(sample_);  // everything but Visual Studio
-        sample_.visualStudioVersions.swap(versions_);
+        installed_.reset(new InstalledVisualStudio(folder_));
+        ASSERT_EQ(L"", installed_->Error());
     }
     void TearDown() override {
-        RemoveSampleInstallation(sample_);
-        DeleteRegTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex\\QvTestUnused");
-        DeleteRegTree(HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\folders");
+        installed_.reset();
         UninstallRecord.Is64BitWindows = 0;
         AutomationTest::TearDown();
     }
-    std::wstring Folder(const std::wstring& version) { return VisualStudioFolderOf(sample_, version); }
+    std::wstring Folder(const std::wstring& version) { return installed_->FolderOf(version); }
 
-    SampleInstallation sample_;
-    std::vector<std::wstring> versions_;
+    std::unique_ptr<InstalledVisualStudio> installed_;
 };
 
 TEST_F(VisualStudioTest, DetectionThroughTheWow6432NodeKey) {
@@ -242,7 +218,7 @@ TEST_F(VisualStudioTest, AutomationThenSetupRunForAnInstalledVersion) {
     FakeDevenvLog devenv(folder_);
     RemoveVisualStudioAddin(L"11.0", TestRun());
     ASSERT_TRUE(automation.WaitForServersToEnd());
-    const std::vector<std::string> calls = Calls(automation.Log());
+    const std::vector<std::string> calls = automation.Calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ("11.0 DTE.Quit[call]()", calls.back());
     EXPECT_TRUE(std::find(calls.begin(), calls.end(),

@@ -28,17 +28,23 @@ namespace {
 
 using qvtest::RealPages;
 
+// What each screen scale gives, worked out by hand: the scale, the band
+// heights, the five fonts' heights (rounded to the nearest pixel), and a
+// point inside the banner's icon and one inside the maker's logo.
 struct DpiExpectation {
     int dpi;
+    double scale;
     int banner, footer;
-    int bodyFontHeight;
+    int bodyFont, headingFont, bannerTitleFont, bannerLineFont;
+    POINT icon;  // from the client area's right edge, from its top
+    POINT logo;  // from the client area's left edge, from the footer's top
 };
 
 const DpiExpectation Expectations[] = {
-    {96, 58, 50, -12},
-    {120, 72, 62, -15},
-    {144, 87, 75, -18},
-    {192, 116, 100, -24},
+    {96, 1.0, 58, 50, -12, -17, -21, -14, {36, 29}, {30, 23}},
+    {120, 1.25, 72, 62, -15, -21, -26, -18, {45, 36}, {37, 28}},
+    {144, 1.5, 87, 75, -18, -26, -32, -21, {54, 43}, {45, 34}},
+    {192, 2.0, 116, 100, -24, -34, -42, -28, {72, 58}, {60, 46}},
 };
 
 const DpiExpectation* ExpectationFor(int dpi) {
@@ -134,28 +140,28 @@ protected:
 };
 
 TEST_F(PageLookTest, ScreenResourcesFollowTheDpi) {
-    EXPECT_DOUBLE_EQ(ScreenScale, ScreenDpi / 96.0);
+    EXPECT_DOUBLE_EQ(ScreenScale, expected_->scale);
     const struct {
         HFONT font;
         int height, weight;
     } fonts[] = {
-        {BodyFont.Get(), -12, 400},        {BoldFont.Get(), -12, 700},       {HeadingFont.Get(), -17, 500},
-        {BannerTitleFont.Get(), -21, 400}, {BannerLineFont.Get(), -14, 400},
+        {BodyFont.Get(), expected_->bodyFont, 400},
+        {BoldFont.Get(), expected_->bodyFont, 700},
+        {HeadingFont.Get(), expected_->headingFont, 500},
+        {BannerTitleFont.Get(), expected_->bannerTitleFont, 400},
+        {BannerLineFont.Get(), expected_->bannerLineFont, 400},
     };
     for (const auto& f : fonts) {
         LOGFONTW log = {};
         ASSERT_EQ(GetObjectW(f.font, sizeof(log), &log), static_cast<int>(sizeof(log)));
-        EXPECT_EQ(log.lfHeight, MulDiv(f.height, ScreenDpi, 96));
+        EXPECT_EQ(log.lfHeight, f.height);
         EXPECT_EQ(log.lfWeight, f.weight);
         EXPECT_EQ(log.lfCharSet, DEFAULT_CHARSET);
         EXPECT_FALSE(log.lfItalic || log.lfUnderline || log.lfStrikeOut);
     }
     LOGFONTW body = {};
     GetObjectW(BodyFont.Get(), sizeof(body), &body);
-    EXPECT_EQ(body.lfHeight, expected_->bodyFontHeight);
     EXPECT_STREQ(body.lfFaceName, L"Segoe UI");
-    EXPECT_EQ(ScaleToScreen(58), expected_->banner);
-    EXPECT_EQ(ScaleToScreen(50), expected_->footer);
     LOGBRUSH brush = {};
     ASSERT_TRUE(GetObjectW(PageBackgroundBrush.Get(), sizeof(brush), &brush));
     EXPECT_EQ(brush.lbColor, RGB(250, 250, 250));
@@ -173,41 +179,110 @@ TEST_F(PageLookTest, BannerFaceIsOpenSansOnlyWhenItsFileIsInstalled) {
     EXPECT_STREQ(ChooseBannerFace(), L"Segoe UI");
 }
 
-TEST_F(PageLookTest, PagesAreTwelvePercentLargerWithTheirControls) {
+// The enlargement on a window of known size: 12 percent, truncated, for the
+// window and each child, and the main buttons (1, 2, 3, 1001 and 1020) a
+// further 5 pixels lower at the top and 3 at the bottom.
+TEST_F(PageLookTest, EnlargementIsTwelvePercentAndMovesTheMainButtonsDown) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 333, 211, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    const struct {
+        int id;
+        RECT expected;
+    } children[] = {
+        {1, {28, 41, 146, 55}},    {2, {28, 41, 146, 55}},    {3, {28, 41, 146, 55}},    {1001, {28, 41, 146, 55}},
+        {1020, {28, 41, 146, 55}}, {1013, {28, 36, 146, 52}}, {1034, {28, 36, 146, 52}}, {4242, {28, 36, 146, 52}},
+    };
+    for (const auto& c : children)
+        ASSERT_NE(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 25, 33, 106, 14, window,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), nullptr, nullptr),
+                  nullptr);
+    EnlargeWindow(window, false);
+    ScaleChildControls(window);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(Width(rect), 372);
+    EXPECT_EQ(Height(rect), 236);
+    for (const auto& c : children) {
+        const RECT placed = RectInParent(GetDlgItem(window, c.id));
+        EXPECT_EQ(placed.left, c.expected.left) << "control " << c.id;
+        EXPECT_EQ(placed.top, c.expected.top) << "control " << c.id;
+        EXPECT_EQ(placed.right, c.expected.right) << "control " << c.id;
+        EXPECT_EQ(placed.bottom, c.expected.bottom) << "control " << c.id;
+    }
+    DestroyWindow(window);
+}
+
+// Every page and each of its controls is enlarged once, as a copy of the
+// page left alone is by the enlargement above.
+TEST_F(PageLookTest, EveryPageIsEnlargedWithEachOfItsControls) {
     for (const auto& real : RealPages) {
         const int templateId = real.templateId;
         SCOPED_TRACE("template " + std::to_string(templateId));
-        HWND plain = Open(templateId, false);
         HWND page = Open(templateId, true);
-        ASSERT_TRUE(plain && page);
+        HWND enlarged = qvtest::OpenHiddenDialog(templateId, nullptr, PlainPageProc);
+        ASSERT_TRUE(enlarged && page);
+        EnlargeWindow(enlarged, false);
+        ScaleChildControls(enlarged);
         // Preparing never shows the page: the dialog manager does, afterwards.
         EXPECT_FALSE(IsWindowVisible(page));
-        RECT plainRect, pageRect;
-        GetWindowRect(plain, &plainRect);
+        RECT enlargedRect, pageRect;
+        GetWindowRect(enlarged, &enlargedRect);
         GetWindowRect(page, &pageRect);
-        EXPECT_EQ(Width(pageRect), Width(plainRect) * 112 / 100);
-        EXPECT_EQ(Height(pageRect), Height(plainRect) * 112 / 100);
+        EXPECT_EQ(Width(pageRect), Width(enlargedRect));
+        EXPECT_EQ(Height(pageRect), Height(enlargedRect));
 
-        const std::vector<HWND> plainChildren = Children(plain);
+        const std::vector<HWND> enlargedChildren = Children(enlarged);
         const std::vector<HWND> children = Children(page);
-        ASSERT_EQ(children.size(), plainChildren.size());
+        ASSERT_EQ(children.size(), enlargedChildren.size());
         for (size_t i = 0; i < children.size(); ++i) {
             const int id = GetDlgCtrlID(children[i]);
-            ASSERT_EQ(id, GetDlgCtrlID(plainChildren[i]));
+            ASSERT_EQ(id, GetDlgCtrlID(enlargedChildren[i]));
             if (id == IDC_PICTURE || id == IDC_PICTURE2) continue;
-            const RECT before = RectInParent(plainChildren[i]);
-            const RECT after = RectInParent(children[i]);
-            const bool moved = id == 1 || id == 2 || id == 3 || id == 1001 || id == 1020;
-            EXPECT_EQ(after.left, before.left * 112 / 100) << "control " << id;
-            EXPECT_EQ(after.right, before.right * 112 / 100) << "control " << id;
-            EXPECT_EQ(after.top, before.top * 112 / 100 + (moved ? 5 : 0)) << "control " << id;
-            EXPECT_EQ(after.bottom, before.bottom * 112 / 100 + (moved ? 3 : 0)) << "control " << id;
+            const RECT expected = RectInParent(enlargedChildren[i]);
+            const RECT placed = RectInParent(children[i]);
+            EXPECT_EQ(placed.left, expected.left) << "control " << id;
+            EXPECT_EQ(placed.top, expected.top) << "control " << id;
+            EXPECT_EQ(placed.right, expected.right) << "control " << id;
+            EXPECT_EQ(placed.bottom, expected.bottom) << "control " << id;
         }
+        DestroyWindow(enlarged);
     }
 }
 
-TEST_F(PageLookTest, PagesAreCentredInTheWorkAreaButTheExitConfirmationIsNot) {
+// Centring on the test display's work area (the whole 1280 x 1024 screen):
+// a window that fits lies in the middle, half pixels dropped towards the
+// top left; a larger one starts at the area's top left corner.
+TEST_F(PageLookTest, CentringInTheWorkArea) {
     const RECT area = WorkArea();
+    ASSERT_EQ(area.left, 0);
+    ASSERT_EQ(area.top, 0);
+    ASSERT_EQ(area.right, 1280);
+    ASSERT_EQ(area.bottom, 1024);
+    const struct {
+        int width, height;
+        POINT expected;
+    } cases[] = {
+        {101, 51, {589, 486}},
+        {1480, 1124, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        HWND window =
+            CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 5, 5, c.width, c.height, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        CenterInWorkArea(window);
+        RECT rect;
+        GetWindowRect(window, &rect);
+        EXPECT_EQ(rect.left, c.expected.x) << c.width << " x " << c.height;
+        EXPECT_EQ(rect.top, c.expected.y) << c.width << " x " << c.height;
+        EXPECT_EQ(Width(rect), c.width) << "the size stays";
+        EXPECT_EQ(Height(rect), c.height) << "the size stays";
+        DestroyWindow(window);
+    }
+}
+
+// Each page but the exit confirmation lies where the centring above puts a
+// window of its size; the exit confirmation stays at its template place.
+TEST_F(PageLookTest, PagesAreCentredInTheWorkAreaButTheExitConfirmationIsNot) {
     for (const auto& real : RealPages) {
         const int templateId = real.templateId;
         SCOPED_TRACE("template " + std::to_string(templateId));
@@ -215,42 +290,20 @@ TEST_F(PageLookTest, PagesAreCentredInTheWorkAreaButTheExitConfirmationIsNot) {
         ASSERT_NE(page, nullptr);
         RECT rect;
         GetWindowRect(page, &rect);
+        RECT expected;
         if (templateId == IDD_EXIT_CONFIRM) {
-            HWND plain = Open(templateId, false);
-            RECT plainRect;
-            GetWindowRect(plain, &plainRect);
-            EXPECT_EQ(rect.left, plainRect.left);
-            EXPECT_EQ(rect.top, plainRect.top);
-            continue;
+            GetWindowRect(Open(templateId, false), &expected);
+        } else {
+            HWND same = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 5, 5, Width(rect), Height(rect), nullptr, nullptr,
+                                        nullptr, nullptr);
+            ASSERT_NE(same, nullptr);
+            CenterInWorkArea(same);
+            GetWindowRect(same, &expected);
+            DestroyWindow(same);
         }
-        int x = area.left + (Width(area) - Width(rect)) / 2;
-        int y = area.top + (Height(area) - Height(rect)) / 2;
-        if (x < area.left) x = area.left;
-        if (y < area.top) y = area.top;
-        EXPECT_EQ(rect.left, x);
-        EXPECT_EQ(rect.top, y);
+        EXPECT_EQ(rect.left, expected.left);
+        EXPECT_EQ(rect.top, expected.top);
     }
-}
-
-TEST_F(PageLookTest, WindowsLargerThanTheWorkAreaStartAtItsEdge) {
-    const RECT area = WorkArea();
-    HWND wide = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 5, 5, Width(area) + 200, Height(area) + 100, nullptr,
-                                nullptr, nullptr, nullptr);
-    ASSERT_NE(wide, nullptr);
-    CenterInWorkArea(wide);
-    RECT rect;
-    GetWindowRect(wide, &rect);
-    EXPECT_EQ(rect.left, area.left);
-    EXPECT_EQ(rect.top, area.top);
-    EXPECT_EQ(Width(rect), Width(area) + 200);
-    DestroyWindow(wide);
-
-    HWND small = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 5, 5, 101, 51, nullptr, nullptr, nullptr, nullptr);
-    CenterInWorkArea(small);
-    GetWindowRect(small, &rect);
-    EXPECT_EQ(rect.left, area.left + (Width(area) - 101) / 2);
-    EXPECT_EQ(rect.top, area.top + (Height(area) - 51) / 2);
-    DestroyWindow(small);
 }
 
 TEST_F(PageLookTest, TitlesAndFonts) {
@@ -341,12 +394,8 @@ TEST_F(PageLookTest, BannerAndFooterBandsAtTheScreensScale) {
         EXPECT_EQ(painted.At(right, bottom - 1), footer);
         // The product icon sits at the banner's right end, the maker's logo
         // at the footer's left end.
-        const int iconCentre = ScaleToScreen(24);
-        EXPECT_NE(painted.At(painted.Client().right - ScaleToScreen(60) + iconCentre, ScaleToScreen(5) + iconCentre),
-                  band);
-        EXPECT_NE(painted.At(ScaleToScreen(20) + ScaleToScreen(10),
-                             bottom - expected_->footer + ScaleToScreen(7) + ScaleToScreen(16)),
-                  footer);
+        EXPECT_NE(painted.At(painted.Client().right - expected_->icon.x, expected_->icon.y), band);
+        EXPECT_NE(painted.At(expected_->logo.x, bottom - expected_->footer + expected_->logo.y), footer);
         EXPECT_FALSE(Shown(GetDlgItem(page, IDC_SEPARATOR_TOP)));
         EXPECT_FALSE(Shown(GetDlgItem(page, IDC_SEPARATOR_BOTTOM)));
     }

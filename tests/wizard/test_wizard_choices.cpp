@@ -1,12 +1,13 @@
 // The real Uninstall.exe driven through its other roads: the repair launch,
-// the "Action Required" page while applications run, and the exit
-// confirmation.
+// the "Action Required" page while applications run, the hidden main
+// window, and every way to quit through the exit confirmation.
 #include <gtest/gtest.h>
 
 // windows.h must come before commctrl.h.
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 // clang-format on
 
 #include <algorithm>
@@ -61,10 +62,7 @@ protected:
                                      Narrow(sample.installFolder) + "\n";
         EXPECT_EQ(ReadFileBytes(log), expected);
         EXPECT_FALSE(PathExists(std::wstring(PlantedProgram) + L".log"));
-        EXPECT_EQ(WaitForExitCode(), 0u);
-        EXPECT_EQ(SnapshotOf(sample), before);
-        EXPECT_TRUE(PathExists(InstalledUninstaller()));
-        EXPECT_FALSE(PathExists(L"C:\\QVUninst.bat"));
+        ExpectEndedWithNothingChanged(0, before);
     }
 };
 
@@ -241,35 +239,55 @@ TEST_F(WizardRun, TheMainWindowIsAnOutOfSightOwnerOfThePages) {
     EXPECT_FALSE(IsWindowEnabled(frame));
 }
 
-TEST_F(WizardRun, ACloseRequestToTheMainWindowGoesToTheOpenPage) {
-    // Closing the hidden main window from outside must not take the open
-    // page with it: page 101 answers the request like its close box, by
-    // asking whether to quit.
-    StartUninstaller();
-    HWND choice = WaitForPage(uninstaller, 101);
-    ASSERT_NE(choice, nullptr);
-    HWND frame = GetWindow(choice, GW_OWNER);
-    ASSERT_NE(frame, nullptr);
-    PostMessageW(frame, WM_CLOSE, 0, 0);
-    HWND confirm = WaitForPage(uninstaller, 106);
-    ASSERT_NE(confirm, nullptr);
-    EXPECT_TRUE(IsWindow(frame));
-    EXPECT_TRUE(IsWindow(choice));
-    ProcessDriver::PressButton(confirm, IDOK);
-    EXPECT_EQ(WaitForExitCode(), 0u);
+// Every way to ask to quit, and every answer. A page asks through its Cancel
+// button, or answers a close request sent to the hidden main window from
+// outside (which must not take the page with it); page 106 then opens at its
+// template place on the page. No, Escape and its close box keep the page;
+// Yes ends the wizard with 0 and nothing changed, says why in the log, and
+// leaves no folder of the maker's behind. The wizard came up without any
+// message.
+enum class Ask { CancelButton, MainWindowClose };
+enum class Answer { No, Escape, CloseBox };
+
+struct QuitCase {
+    const char* name;
+    int page;  // 101, or 102 while the product runs
+    Ask ask;
+    std::vector<Answer> keeping;  // the answers that keep the page, one after the other, before Yes
+};
+
+void PrintTo(const QuitCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
-class ExitConfirmation : public WizardRun {
+class ExitConfirmation : public WizardRun, public ::testing::WithParamInterface<QuitCase> {
 protected:
-    // The wizard with a log, which must say that nothing was removed and why.
-    void StartWithLog() {
-        log = FreshTestFolder(L"ExitConfirmationLog") + L"\\wizard.log";
-        StartUninstaller(L"/log \"" + log + L"\"");
+    void SetUp() override {
+        WizardRun::SetUp();
+        // The maker's folder in the user's application data is the work
+        // folder's write test: the preview folder lies elsewhere so that
+        // nothing else makes it.
+        sample.previewFolder = L"C:\\QvTest\\Exit Preview\\Temporary Preview Files";
+        wchar_t localAppData[MAX_PATH] = L"";
+        ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, localAppData));
+        makersFolder = std::wstring(localAppData) + L"\\Quorvex";
+        RemoveDirectoryW(makersFolder.c_str());  // only when empty
+        makersFolderBefore = ListTree(makersFolder);
+        makersFolderExisted = PathExists(makersFolder);
+    }
+    void TearDown() override {
+        WizardRun::TearDown();
+        RemoveTree(L"C:\\QvTest\\Exit Preview");
     }
 
-    // Cancel on the page opens page 106 at its template place on the page.
-    HWND CancelAndFindConfirmation(HWND page) {
-        ProcessDriver::PressButton(page, IDCANCEL);
+    // Asks to quit the page; page 106 opens at its template place on it.
+    HWND AskToQuit(HWND page, Ask ask) {
+        HWND frame = GetWindow(page, GW_OWNER);
+        EXPECT_NE(frame, nullptr);
+        if (ask == Ask::CancelButton)
+            ProcessDriver::PressButton(page, IDCANCEL);
+        else
+            PostMessageW(frame, WM_CLOSE, 0, 0);
         HWND confirm = WaitForPage(uninstaller, 106);
         EXPECT_NE(confirm, nullptr);
         if (!confirm) return nullptr;
@@ -283,69 +301,70 @@ protected:
         ClientToScreen(confirm, &placed);
         EXPECT_EQ(placed.x, expected.x);
         EXPECT_EQ(placed.y, expected.y);
+        EXPECT_TRUE(IsWindow(page));
+        EXPECT_TRUE(IsWindow(frame));
         return confirm;
     }
 
-    void NoKeepsThePageYesEndsWithNothingChanged(HWND page) {
-        const std::vector<std::wstring> before = SnapshotOf(sample);
-        HWND confirm = CancelAndFindConfirmation(page);
-        ASSERT_NE(confirm, nullptr);
-        PressAndWaitGone(confirm, IDCANCEL);
-        ASSERT_TRUE(FlushPostedMessages(page));
-        EXPECT_TRUE(IsWindowVisible(page));
-
-        confirm = CancelAndFindConfirmation(page);
-        ASSERT_NE(confirm, nullptr);
-        ProcessDriver::PressButton(confirm, IDOK);
-        EXPECT_EQ(WaitForExitCode(), 0u);
-        EXPECT_EQ(SnapshotOf(sample), before);
-        EXPECT_TRUE(PathExists(InstalledUninstaller()));
-        EXPECT_FALSE(PathExists(L"C:\\QVUninst.bat"));
-        const std::string text = ReadFileBytes(log);
-        EXPECT_EQ(std::string::npos, text.find("\r\nremoved: ")) << text;
-        EXPECT_NE(std::string::npos,
-                  text.find("\r\nnote: The uninstall was cancelled: nothing was changed.\r\nexit code 0: "))
-            << text;
-    }
-
-    std::wstring log;
+    std::wstring makersFolder;
+    std::vector<std::wstring> makersFolderBefore;
+    bool makersFolderExisted = false;
 };
 
-TEST_F(ExitConfirmation, OnTheMaintenancePage) {
-    StartWithLog();
-    HWND choice = WaitForPage(uninstaller, 101);
-    ASSERT_NE(choice, nullptr);
-    NoKeepsThePageYesEndsWithNothingChanged(choice);
-}
-
-TEST_F(ExitConfirmation, OnTheActionRequiredPage) {
+TEST_P(ExitConfirmation, NoEscapeAndTheCloseBoxKeepThePageYesEndsWithNothingChanged) {
+    const QuitCase& c = GetParam();
     HeldWindows holder;
-    ASSERT_TRUE(holder.Open({{L"QVGlyphSmithClass", L"GlyphSmith", true}}));
-    StartWithLog();
-    HWND choice = WaitForPage(uninstaller, 101);
-    ASSERT_NE(choice, nullptr);
-    PressAndWaitGone(choice, IDOK);
-    HWND action = WaitForPage(uninstaller, 102);
-    ASSERT_NE(action, nullptr);
-    NoKeepsThePageYesEndsWithNothingChanged(action);
+    if (c.page == 102) ASSERT_TRUE(holder.Open({{L"QVGlyphSmithClass", L"GlyphSmith", true}}));
+    const std::wstring log = FreshTestFolder(L"ExitConfirmationLog") + L"\\wizard.log";
+    LayOut();
+    // From here on, start-up included, nothing changes.
+    const std::vector<std::wstring> before = SnapshotOf(sample);
+    ASSERT_TRUE(uninstaller.Start(InstalledUninstaller(), InstallFolderOf(sample), L"/log \"" + log + L"\""));
+    HWND page = WaitForPage(uninstaller, 101);
+    ASSERT_NE(page, nullptr);
+    for (HWND window : uninstaller.TopLevelWindows())
+        EXPECT_TRUE(window == page || WindowClass(window) != L"#32770") << "a message: " << Narrow(WindowText(window));
+    if (c.page == 102) {
+        PressAndWaitGone(page, IDOK);
+        page = WaitForPage(uninstaller, 102);
+        ASSERT_NE(page, nullptr);
+    }
+
+    for (const Answer answer : c.keeping) {
+        HWND confirm = AskToQuit(page, c.ask);
+        ASSERT_NE(confirm, nullptr);
+        if (answer == Answer::No)
+            ProcessDriver::PressButton(confirm, IDCANCEL);
+        else if (answer == Answer::Escape)
+            PostKey(confirm, VK_ESCAPE);
+        else
+            PostCloseBox(confirm);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm) || !IsWindowVisible(confirm); }));
+        ASSERT_TRUE(FlushPostedMessages(page));
+        EXPECT_TRUE(IsWindowVisible(page));
+        EXPECT_FALSE(uninstaller.HasExited());
+    }
+
+    HWND confirm = AskToQuit(page, c.ask);
+    ASSERT_NE(confirm, nullptr);
+    ProcessDriver::PressButton(confirm, IDOK);
+    ExpectEndedWithNothingChanged(0, before);
+    const std::string text = ReadFileBytes(log);
+    EXPECT_EQ(std::string::npos, text.find("\r\nremoved: ")) << text;
+    EXPECT_NE(std::string::npos,
+              text.find("\r\nnote: The uninstall was cancelled: nothing was changed.\r\nexit code 0: "))
+        << text;
+    EXPECT_EQ(makersFolderExisted, PathExists(makersFolder)) << "the maker's folder made or removed";
+    EXPECT_EQ(makersFolderBefore, ListTree(makersFolder));
 }
 
-TEST_F(ExitConfirmation, EscapeAndTheCloseBoxMeanNo) {
-    StartUninstaller();
-    HWND choice = WaitForPage(uninstaller, 101);
-    ASSERT_NE(choice, nullptr);
-    HWND confirm = CancelAndFindConfirmation(choice);
-    ASSERT_NE(confirm, nullptr);
-    PostKey(confirm, VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm); }));
-    confirm = CancelAndFindConfirmation(choice);
-    ASSERT_NE(confirm, nullptr);
-    PostCloseBox(confirm);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm); }));
-    ASSERT_TRUE(FlushPostedMessages(choice));
-    EXPECT_TRUE(IsWindowVisible(choice));
-    EXPECT_FALSE(uninstaller.HasExited());
-}
+INSTANTIATE_TEST_SUITE_P(
+    EveryWay, ExitConfirmation,
+    ::testing::Values(
+        QuitCase{"CancelOnTheMaintenancePage", 101, Ask::CancelButton, {Answer::No, Answer::Escape, Answer::CloseBox}},
+        QuitCase{"CancelOnTheActionRequiredPage", 102, Ask::CancelButton, {Answer::No}},
+        QuitCase{"CloseRequestToTheMainWindow", 101, Ask::MainWindowClose, {Answer::No}}),
+    [](const ::testing::TestParamInfo<QuitCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qvtest

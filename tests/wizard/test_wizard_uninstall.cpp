@@ -51,8 +51,22 @@ std::wstring Joined(const std::vector<int>& values) {
 
 class UninstallRoad : public WizardRun {
 protected:
+    void TearDown() override {
+        WizardRun::TearDown();
+        if (!damagedFolder.empty()) RemoveTree(damagedFolder);
+    }
+
+    // The sample's Uninstall.exe becomes a copy whose resource `id` of
+    // `type` cannot be used, in a folder of its own.
+    void UseDamagedCopy(const wchar_t* type, int id, const std::vector<BYTE>& data) {
+        damagedFolder = FreshTestFolder(L"DamagedUninstaller");
+        const std::wstring damaged = damagedFolder + L"\\Uninstall.exe";
+        ASSERT_TRUE(CopyWithReplacedResource(UninstallExe(), damaged, type, id, data));
+        sample.uninstallerSource = damaged;
+    }
+
     // From page 101 with Uninstall through page 103 to page 104.
-    HWND RunToSuccessPage(std::vector<int>* positions = nullptr) {
+    HWND RunToSuccessPage() {
         HWND choice = WaitForPage(uninstaller, 101);
         EXPECT_NE(choice, nullptr);
         if (!choice) return nullptr;
@@ -60,12 +74,7 @@ protected:
         HWND removal = WaitForPage(uninstaller, 103);
         EXPECT_NE(removal, nullptr);
         if (!removal) return nullptr;
-        // None of these may stop or shorten the removal.
-        ProcessDriver::PressButton(removal, IDCANCEL);
-        PostKey(removal, VK_ESCAPE);
-        PostCloseBox(removal);
-        const std::vector<int> seen = WatchProgress(removal);
-        if (positions) *positions = seen;
+        WatchProgress(removal);
         return WaitForPage(uninstaller, 104);
     }
 
@@ -87,6 +96,8 @@ protected:
         EXPECT_TRUE(WaitUntil([] { return !PathExists(L"C:\\QVUninst.bat"); }));
         EXPECT_TRUE(WaitUntil([&] { return !PathExists(sample.installFolder); }));
     }
+
+    std::wstring damagedFolder;
 };
 
 TEST_F(UninstallRoad, UninstallRemovesTheInstallationThenTheUninstaller) {
@@ -105,6 +116,7 @@ TEST_F(UninstallRoad, UninstallRemovesTheInstallationThenTheUninstaller) {
     EXPECT_EQ(WindowText(removal), L"Uninstalling " + sample.displayName + L"...");
     EXPECT_EQ(ControlText(removal, 1013), L"Uninstalling " + sample.displayName + L"...");
     EXPECT_EQ(ControlText(removal, 1010), L"Uninstall in progress");
+    // None of these may stop or shorten the removal.
     ProcessDriver::PressButton(removal, IDCANCEL);
     PostKey(removal, VK_ESCAPE);
     PostCloseBox(removal);
@@ -135,12 +147,9 @@ TEST_F(UninstallRoad, EscapeOnTheSuccessPageClosesLikeClose) {
 }
 
 TEST_F(UninstallRoad, WhenPage103CannotBeMadeTheErrorPageOffersTryAgainAndFinishEndsWithOne) {
-    const std::wstring folder = FreshTestFolder(L"WizardWithoutPage103");
-    const std::wstring damaged = folder + L"\\Uninstall.exe";
-    ASSERT_TRUE(CopyWithReplacedResource(UninstallExe(), damaged, reinterpret_cast<const wchar_t*>(RT_DIALOG), 103,
-                                         UncreatableDialogTemplate()));
-    sample.uninstallerSource = damaged;
-    const std::wstring log = folder + L"\\wizard.log";
+    ASSERT_NO_FATAL_FAILURE(
+        UseDamagedCopy(reinterpret_cast<const wchar_t*>(RT_DIALOG), 103, UncreatableDialogTemplate()));
+    const std::wstring log = damagedFolder + L"\\wizard.log";
     StartUninstaller(L"/log \"" + log + L"\"");
     HWND choice = WaitForPage(uninstaller, 101);
     ASSERT_NE(choice, nullptr);
@@ -163,40 +172,26 @@ TEST_F(UninstallRoad, WhenPage103CannotBeMadeTheErrorPageOffersTryAgainAndFinish
     error = WaitForPage(uninstaller, 105);
     ASSERT_NE(error, nullptr);
     ProcessDriver::PressButton(error, IDOK);
-    EXPECT_EQ(WaitForExitCode(), 1u);
-    EXPECT_EQ(SnapshotOf(sample), before);
-    EXPECT_TRUE(PathExists(InstalledUninstaller()));
-    EXPECT_FALSE(PathExists(L"C:\\QVUninst.bat"));
+    ExpectEndedWithNothingChanged(1, before);
     // The log's last line explains the wizard's own code in its own words.
     const std::string text = ReadFileBytes(log);
     const std::string ending =
         "\r\nnote: The error page was closed with Finish.\r\nexit code 1: The uninstall did not complete.\r\n";
     EXPECT_TRUE(text.size() > ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0)
         << text;
-    RemoveTree(folder);
 }
 
 TEST_F(UninstallRoad, WhenPage101CannotBeMadeNothingIsRemovedWithoutAChoice) {
-    const std::wstring folder = FreshTestFolder(L"WizardWithoutPage101");
-    const std::wstring damaged = folder + L"\\Uninstall.exe";
-    ASSERT_TRUE(CopyWithReplacedResource(UninstallExe(), damaged, reinterpret_cast<const wchar_t*>(RT_DIALOG), 101,
-                                         UncreatableDialogTemplate()));
-    sample.uninstallerSource = damaged;
-    std::wstring error;
-    ASSERT_TRUE(LayOutSampleInstallation(sample, &error)) << Narrow(error);
+    ASSERT_NO_FATAL_FAILURE(
+        UseDamagedCopy(reinterpret_cast<const wchar_t*>(RT_DIALOG), 101, UncreatableDialogTemplate()));
+    LayOut();
     const std::vector<std::wstring> before = SnapshotOf(sample);
     ASSERT_TRUE(uninstaller.Start(InstalledUninstaller(), InstallFolderOf(sample)));
-    EXPECT_EQ(WaitForExitCode(), 0u);
-    EXPECT_EQ(SnapshotOf(sample), before);
-    RemoveTree(folder);
+    ExpectEndedWithNothingChanged(0, before);
 }
 
 TEST_F(UninstallRoad, WhenTheMenuCannotBeLoadedTheWindowFailsWithThreeMessagesInOrder) {
-    const std::wstring folder = FreshTestFolder(L"WizardWithoutMenu");
-    const std::wstring damaged = folder + L"\\Uninstall.exe";
-    ASSERT_TRUE(CopyWithReplacedResource(UninstallExe(), damaged, reinterpret_cast<const wchar_t*>(RT_MENU), 1,
-                                         UnloadableMenuTemplate()));
-    sample.uninstallerSource = damaged;
+    ASSERT_NO_FATAL_FAILURE(UseDamagedCopy(reinterpret_cast<const wchar_t*>(RT_MENU), 1, UnloadableMenuTemplate()));
     StartUninstaller();
     for (const wchar_t* text : {L"Internal Error #004", L"Internal Error #005", L"Internal Error #001"}) {
         HWND box = uninstaller.WaitForWindow(L"#32770", L"Install Error");
@@ -210,7 +205,6 @@ TEST_F(UninstallRoad, WhenTheMenuCannotBeLoadedTheWindowFailsWithThreeMessagesIn
     }
     EXPECT_EQ(WaitForExitCode(), 0u);
     EXPECT_TRUE(VisiblePages(uninstaller).empty());
-    RemoveTree(folder);
 }
 
 }  // namespace

@@ -28,11 +28,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/Driver.h"
 #include "bench/SampleInstallation.h"
+#include "bench/ScreenCapture.h"
 
 using namespace qvtest;
 
@@ -57,12 +59,8 @@ double Now() {
 // A reusable 32-bit capture surface; the screen DC is held for the run.
 class ScreenGrabber {
 public:
-    ScreenGrabber() : screen_(GetDC(nullptr)), memory_(CreateCompatibleDC(screen_)) {}
-    ~ScreenGrabber() {
-        Release();
-        DeleteDC(memory_);
-        ReleaseDC(nullptr, screen_);
-    }
+    ScreenGrabber() : screen_(GetDC(nullptr)) {}
+    ~ScreenGrabber() { ReleaseDC(nullptr, screen_); }
     ScreenGrabber(const ScreenGrabber&) = delete;
     ScreenGrabber& operator=(const ScreenGrabber&) = delete;
 
@@ -71,11 +69,14 @@ public:
     unsigned long long Grab(const RECT& area, double* when) {
         const int w = area.right - area.left, h = area.bottom - area.top;
         if (w <= 0 || h <= 0) return 0;
-        if (w != width_ || h != height_) Allocate(w, h);
-        if (!bits_) return 0;
+        if (!surface_ || w != surface_->Width() || h != surface_->Height()) {
+            surface_.reset();
+            surface_.reset(new TopDownSurface(w, h));
+        }
+        if (!surface_->IsValid()) return 0;
         const double before = Now();
-        BitBlt(memory_, 0, 0, w, h, screen_, area.left, area.top, SRCCOPY);
-        GdiFlush();
+        BitBlt(surface_->Dc(), 0, 0, w, h, screen_, area.left, area.top, SRCCOPY);
+        const DWORD* pixel = surface_->Pixels();
         *when = (before + Now()) / 2;
         // FNV-1a over the size and the colour bytes.
         unsigned long long hash = 1469598103934665603ULL;
@@ -87,44 +88,13 @@ public:
         mix(static_cast<unsigned>(area.top));
         mix(static_cast<unsigned>(w));
         mix(static_cast<unsigned>(h));
-        const DWORD* pixel = bits_;
         for (size_t i = 0, n = static_cast<size_t>(w) * h; i < n; ++i) mix(pixel[i] & 0xFFFFFF);
         return hash;
     }
 
 private:
-    void Allocate(int w, int h) {
-        Release();
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        section_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (!section_ || !bits) return;
-        previous_ = SelectObject(memory_, section_);
-        bits_ = static_cast<const DWORD*>(bits);
-        width_ = w;
-        height_ = h;
-    }
-    void Release() {
-        if (section_) {
-            SelectObject(memory_, previous_);
-            DeleteObject(section_);
-        }
-        section_ = nullptr;
-        bits_ = nullptr;
-        width_ = height_ = 0;
-    }
-
     HDC screen_;
-    HDC memory_;
-    HBITMAP section_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    const DWORD* bits_ = nullptr;
-    int width_ = 0, height_ = 0;
+    std::unique_ptr<TopDownSurface> surface_;
 };
 
 struct Start {

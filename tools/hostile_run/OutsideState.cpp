@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "bench/SampleInstallation.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
 
@@ -140,21 +141,10 @@ std::wstring Hex(DWORD value) {
     return text;
 }
 
-// Every byte value once, then the path: any change in any byte shows.
-std::string SentinelBytes(const std::wstring& path) {
-    std::string bytes = "QvHostile sentinel " + qvtest::Narrow(path) + "\r\n";
-    for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
-    return bytes;
-}
-
 bool WriteSentinel(const std::wstring& path, DWORD attributes, std::wstring* error) {
-    MakeFolders(ParentOf(path));
-    if (!qvtest::WriteFileBytes(path, SentinelBytes(path))) {
-        if (error) *error = L"cannot write " + path;
-        return false;
-    }
-    if (attributes) SetFileAttributesW(path.c_str(), attributes);
-    return true;
+    if (qvtest::WriteSentinel(path, attributes)) return true;
+    if (error) *error = L"cannot write " + path;
+    return false;
 }
 
 // --- the file record --------------------------------------------------------

@@ -24,12 +24,6 @@ const char OtherBatchText[] = "@echo a file of another program at the batch's na
 // Everyone (WD) may do anything (FA) with the file.
 const wchar_t EveryoneFullAccess[] = L"D:(A;;FA;;;WD)";
 
-std::string SentinelBytes(const std::wstring& path) {
-    std::string bytes = "QvHostile hard-link sentinel " + qvtest::Narrow(path) + "\r\n";
-    for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
-    return bytes;
-}
-
 DWORD NameCount(const std::wstring& path) {
     HANDLE file =
         CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -46,9 +40,8 @@ DWORD NameCount(const std::wstring& path) {
 // either name.
 bool PlantHardLink(const std::wstring& link, const std::wstring& sentinel, std::vector<SentinelFile>& sentinels,
                    std::wstring& reason) {
-    qvtest::MakeFolders(qvtest::ParentOf(sentinel));
-    const std::string bytes = SentinelBytes(sentinel);
-    if (!qvtest::WriteFileBytes(sentinel, bytes) || !SetFileAttributesW(sentinel.c_str(), FILE_ATTRIBUTE_READONLY)) {
+    const std::optional<SentinelFile> written = qvtest::WriteSentinel(sentinel, FILE_ATTRIBUTE_READONLY);
+    if (!written) {
         reason = L"cannot write " + sentinel;
         return false;
     }
@@ -60,11 +53,11 @@ bool PlantHardLink(const std::wstring& link, const std::wstring& sentinel, std::
     }
     const DWORD attributes = GetFileAttributesW(link.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
-        ReadFileBytes(link) != bytes || NameCount(link) != 2) {
+        ReadFileBytes(link) != written->bytes || NameCount(link) != 2) {
         reason = link + L" is not a read-only second name of " + sentinel;
         return false;
     }
-    sentinels.push_back({sentinel, bytes, GetFileAttributesW(sentinel.c_str())});
+    sentinels.push_back(*written);
     return true;
 }
 
