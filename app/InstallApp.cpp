@@ -15,11 +15,10 @@
 
 namespace {
 
-// A command line that is not understood changes nothing; only the wizard
-// says why.
+// A command line that the wizard does not understand changes nothing, and
+// the wizard says why.
 void RefuseCommandLine(const CString& problem) {
     UninstallRecord.ExitCode = ExitBadParameter;
-    if (RunOptions.Quiet) return;
     AfxMessageBox(CString(L"The command line is not understood: ") + problem + L".\n\nUsage: " + CommandLineUsage,
                   MB_ICONERROR);
 }

@@ -76,6 +76,7 @@ void CleanRegistry(const CRemovalInput& input, CRemovalRun& run) {
     // product's key still holds the install folder a rerun needs, or nothing
     // lists the product any more.
     if (productKeyUsable) DeleteUninstallEntries(input.ProductKey, run);
+    if (RemovalPointHook) RemovalPointHook(RemovalPoint::UninstallEntriesDone, 0);
     if (productKeyUsable) DeleteProductKeys(input.ProductKey, run);
     DeleteAppPathsEntry(input.ProgramFileName, run);
     RemoveRegistryValue(run, HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", L"PictureIndex");

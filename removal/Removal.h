@@ -49,7 +49,15 @@ void RunRemoval(const CRemovalInput& input, CRemovalRun& run, IRemovalProgress* 
 
 // The points of a removal, in order, at which tests may end the process to
 // show that a rerun finishes what an interrupted run began.
-enum class RemovalPoint { FileEntry, FilesDone, AssociationsDone, RegistryDone, SettingsDone, PreviewDone };
+enum class RemovalPoint {
+    FileEntry,
+    FilesDone,
+    AssociationsDone,
+    UninstallEntriesDone,
+    RegistryDone,
+    SettingsDone,
+    PreviewDone
+};
 // Called, when set, at each point; for FileEntry after each listed entry,
 // with its index.
 extern void (*RemovalPointHook)(RemovalPoint point, int index);

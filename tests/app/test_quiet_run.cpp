@@ -15,6 +15,7 @@
 #include "bench/LogLines.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
+#include "support/Handles.h"
 
 namespace qvtest {
 namespace {
@@ -84,8 +85,23 @@ TEST_F(QuietRun, RemovesWhatTheWizardRemovesWithoutAWindow) {
     EXPECT_EQ(Joined(afterWizard), Joined(EndState()));
     ASSERT_TRUE(devenv.WaitForLines(2)) << "the setup run of the add-in step";
 
-    for (const std::wstring& log : {wizardLog, std::wstring(L"C:\\u.log")}) {
+    const struct {
+        std::wstring log;
+        const char* mode;
+    } logs[] = {{wizardLog, "wizard"}, {L"C:\\u.log", "quiet"}};
+    for (const auto& [log, mode] : logs) {
         const std::string text = ReadFileBytes(log);
+        EXPECT_NE(std::string::npos, text.find(std::string("\r\nmode: ") + mode + "\r\n")) << Narrow(log);
+        for (const char* field : {"program: ", "command line: ", "account: ", "computer: ", "display name: ",
+                                  "preview folder: ", "end: "})
+            EXPECT_NE(std::string::npos, text.find(std::string("\r\n") + field)) << field << " in " << Narrow(log);
+        // The totals count the action lines.
+        char totals[160];
+        snprintf(totals, sizeof totals, "\r\ntotals: removed %zu, absent %zu, kept %zu, skipped %zu\r\n",
+                 LogLinesWithOutcome(log, "removed").size(), LogLinesWithOutcome(log, "absent").size(),
+                 LogLinesWithOutcome(log, "kept").size(), LogLinesWithOutcome(log, "skipped").size());
+        EXPECT_NE(0u, LogLinesWithOutcome(log, "removed").size());
+        EXPECT_NE(std::string::npos, text.find(totals)) << totals << text;
         EXPECT_EQ(0u, text.find("\xEF\xBB\xBFGlyphSmith uninstall log\r\ndate: ")) << Narrow(log);
         EXPECT_NE(std::string::npos, text.find("\r\nproduct key: " + Narrow(sample.productKey) + "\r\n"));
         EXPECT_NE(std::string::npos, text.find("\r\ninstall folder: " + Narrow(InstallFolderOf(sample)) + "\r\n"));
@@ -102,6 +118,7 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
     const std::wstring linked = std::wstring(Logs) + L"\\Linked";
     const std::wstring victim = L"C:\\QvTest\\Quiet VS\\Victim";
     HeldWindows holder;
+    CKernelHandle running;
     const struct {
         const char* name;
         std::function<void()> prepare;
@@ -109,15 +126,25 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
         DWORD exitCode;
         const char* logged;  // a line of the log, or null when no log is written
     } cases[] = {
-        {"unknown argument", [] {}, L"/quiet /uninstall", ERROR_INVALID_PARAMETER, nullptr},
-        {"/S /log without a file", [] {}, L"/S /log", ERROR_INVALID_PARAMETER, nullptr},
-        {"/plan without a file", [] {}, L"/plan", ERROR_INVALID_PARAMETER, nullptr},
+        {"unknown argument", [] {}, L"/quiet /uninstall", ERROR_INVALID_COMMAND_LINE, nullptr},
+        {"/S /log without a file", [] {}, L"/S /log", ERROR_INVALID_COMMAND_LINE, nullptr},
+        {"/plan without a file", [] {}, L"/plan", ERROR_INVALID_COMMAND_LINE, nullptr},
+        {"unknown argument with a log", [] {}, L"/qn /bogus /l*v \"" + log + L"\"", ERROR_INVALID_COMMAND_LINE,
+         "note: The command line is not understood: unknown argument \"/bogus\""},
+        {"usage", [] {}, L"/VERYSILENT /? /LOG=\"" + log + L"\"", ERROR_SUCCESS, "note: Uninstall.exe [/quiet]"},
         {"log in the install folder", [] {}, L"/quiet /log \"" + InstallFolderOf(sample) + L"u.log\"",
-         ERROR_INVALID_PARAMETER, nullptr},
+         ERROR_INSTALL_LOG_FAILURE, nullptr},
         {"plan in the preview folder", [] {}, L"/plan \"" + PreviewFolderOf(sample) + L"\\A\\p.txt\"",
-         ERROR_INVALID_PARAMETER, nullptr},
+         ERROR_INSTALL_LOG_FAILURE, nullptr},
         {"log below a folder link", [&] { ASSERT_TRUE(PlantLink(linked, victim)); },
-         L"/S /log \"" + linked + L"\\u.log\"", ERROR_INVALID_PARAMETER, nullptr},
+         L"/S /log \"" + linked + L"\\u.log\"", ERROR_INSTALL_LOG_FAILURE, nullptr},
+        {"another uninstall of the product running",
+         [&] {
+             running.Reset(CreateMutexW(nullptr, TRUE, (L"Global\\Quorvex Uninstall " + sample.productKey).c_str()));
+             ASSERT_TRUE(running);
+         },
+         L"/quiet /norestart /log \"" + log + L"\"", ERROR_INSTALL_ALREADY_RUNNING,
+         "note: Another uninstall of this product is running"},
         {"Visual Studio open",
          [&] {
              ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}}));
@@ -139,6 +166,7 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
         const WatchedRun run = RunUnattended(c.arguments);
         EXPECT_EQ(c.exitCode, run.exitCode);
         holder.Close();
+        running.Reset();
         RemoveLink(linked);
         EXPECT_EQ(Joined(before), Joined(EndState()));
         EXPECT_TRUE(ListTree(victim).empty());
@@ -149,6 +177,68 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
         }
         EXPECT_NE(std::string::npos, text.find(std::string("\r\n") + c.logged)) << text;
         EXPECT_NE(std::string::npos, text.find("\r\nexit code " + std::to_string(c.exitCode) + ": ")) << text;
+    }
+}
+
+// A program of the product running from the install folder blocks a quiet
+// run, seen as a process (as SYSTEM sees the user's programs), and is named.
+TEST_F(QuietRun, AProcessRunningFromTheInstallFolderBlocksTheRun) {
+    LayOut();
+    const std::wstring program = InstallFolderOf(sample) + L"QvHelper.exe";
+    const std::wstring held = InstallFolderOf(sample) + L"held.dat";
+    ASSERT_TRUE(CopyFileW(BuiltProgram(L"helpers\\FileHolder.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(WriteFileBytes(held, "x"));
+    CKernelHandle opened(CreateEventW(nullptr, TRUE, FALSE, L"QvTestQuietHolderOpened"));
+    CKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, L"QvTestQuietHolderRelease"));
+    ProcessDriver holder;
+    ASSERT_TRUE(holder.Start(program, L"C:\\", L"\"" + held + L"\" QvTestQuietHolderOpened QvTestQuietHolderRelease"));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opened.Get(), 30000)) << "the program did not start";
+    const std::vector<std::wstring> before = EndState();
+    const std::wstring log = std::wstring(Logs) + L"\\running.log";
+    const WatchedRun run = RunUnattended(L"/qn /log \"" + log + L"\"");
+    SetEvent(release.Get());
+    DWORD holderExit = 1;
+    EXPECT_TRUE(holder.WaitForExit(holderExit));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BUSY), run.exitCode);
+    EXPECT_EQ(Joined(before), Joined(EndState()));
+    const std::string text = ReadFileBytes(log);
+    EXPECT_NE(std::string::npos, text.find("\r\nnote: the process " + std::to_string(holder.ProcessId()) + " (")) << text;
+    EXPECT_NE(std::string::npos, text.find("QvHelper.exe) is running")) << text;
+}
+
+// Wherever a run is killed (after any step, and after some of the listed
+// entries), running the uninstaller again finishes the removal as one
+// uninterrupted run does, or nothing is left that lists the product.
+TEST_F(QuietRun, ARunKilledAnywhereIsFinishedByARerun) {
+    LayOut();
+    ASSERT_EQ(0u, RunUnattended(L"/quiet").exitCode);
+    WaitForSelfDeletion();
+    const std::string uninterrupted = Joined(EndState());
+    const int entries = static_cast<int>(ListedFilesOf(sample).size());
+    // RemovalPoint: 0 after an entry, 1 files, 2 associations, 3 the
+    // Add/Remove entries, 4 registry, 5 settings file, 6 preview folder.
+    const struct {
+        int point, index;
+    } stops[] = {{0, 0}, {0, entries / 2}, {0, entries + 1}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}};
+    for (const auto& stop : stops) {
+        SCOPED_TRACE("point " + std::to_string(stop.point) + ", entry " + std::to_string(stop.index));
+        LayOut();
+        ProcessDriver killed;
+        ASSERT_TRUE(killed.Start(BuiltProgram(L"helpers\\InterruptedRemoval.exe"), L"C:\\",
+                                 L"\"" + InstallFolderOf(sample) + L"\\\" " + std::to_wstring(stop.point) + L" " +
+                                     std::to_wstring(stop.index)));
+        DWORD killedExit = 0;
+        ASSERT_TRUE(killed.WaitForExit(killedExit));
+        ASSERT_EQ(3u, killedExit) << "the run did not stop at the point";
+        const WatchedRun rerun = RunUnattended(L"/quiet");
+        if (rerun.exitCode == ERROR_UNKNOWN_PRODUCT) {
+            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)));
+            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, UninstallEntryPath(sample)));
+            continue;
+        }
+        EXPECT_EQ(0u, rerun.exitCode);
+        WaitForSelfDeletion();
+        EXPECT_EQ(uninterrupted, Joined(EndState()));
     }
 }
 
