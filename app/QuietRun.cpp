@@ -9,6 +9,7 @@
 #include "removal/RemovalRun.h"
 #include "removal/SelfDeletion.h"
 #include "removal/VisualStudioAddin.h"
+#include "support/Handles.h"
 #include "support/Processes.h"
 #include "wizard/RunningApps.h"
 #include "wizard/UninstallRecord.h"
@@ -30,6 +31,22 @@ CString RunningApplication() {
         return text;
     }
     return CString();
+}
+
+// SYSTEM in session 0, as deployment services run: no one sees a window
+// there, and no one could close a program started there.
+bool IsSystemInSessionZero() {
+    DWORD session = 1;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session) || session != 0) return false;
+    CKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[128];
+    } owner;
+    DWORD size = 0;
+    return GetTokenInformation(token.Get(), TokenUser, &owner, sizeof owner, &size) &&
+           IsWellKnownSid(owner.user.User.Sid, WinLocalSystemSid);
 }
 
 const wchar_t* ModeText() {
@@ -101,7 +118,9 @@ int RunQuietUninstall(CRemovalRun& run, CSingleRun& singleRun, const CString& pr
         TellWhy(run, running + L" is running, so nothing was removed: close it, then run the uninstaller again.");
         return ExitApplicationRunning;
     }
-    RunRemoval(RemovalInputOf(UninstallRecord), run, nullptr);
+    CRemovalInput input = RemovalInputOf(UninstallRecord);
+    input.MayStartVisualStudio = !IsSystemInSessionZero();
+    RunRemoval(input, run, nullptr);
     if (run.IsPlan()) return ExitRemoved;
     if (!StartSelfDeletion()) {
         run.Note(L"The uninstaller could not start its own deletion: the program and its folder stay.");

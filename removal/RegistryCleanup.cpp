@@ -62,10 +62,11 @@ void DeleteUninstallEntries(const CString& productKey, CRemovalRun& run) {
     RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
 }
 
-void RemoveVisualStudioAddins(int is64BitWindows, CRemovalRun& run) {
+void RemoveVisualStudioAddins(int is64BitWindows, int mayStartVisualStudio, CRemovalRun& run) {
     const wchar_t* const newestFirst[] = {L"11.0", L"10.0", L"9.0", L"8.0"};
     for (const wchar_t* version : newestFirst)
-        if (IsVisualStudioInstalled(version, is64BitWindows)) RemoveVisualStudioAddin(version, run);
+        if (IsVisualStudioInstalled(version, is64BitWindows))
+            RemoveVisualStudioAddin(version, mayStartVisualStudio, run);
 }
 
 }  // namespace
@@ -84,5 +85,5 @@ void CleanRegistry(const CRemovalInput& input, CRemovalRun& run) {
     // Whether Visual Studio was there when the wizard started decides whether
     // to look at all; each version is then tested afresh.
     if (!input.VisualStudioPresent) return;
-    RemoveVisualStudioAddins(input.Is64BitWindows, run);
+    RemoveVisualStudioAddins(input.Is64BitWindows, input.MayStartVisualStudio, run);
 }

@@ -22,6 +22,9 @@ struct CRemovalInput {
     int IsVistaOrLater = 1;       // associations are given back only before Vista
     int Is64BitWindows = 0;       // where Visual Studio's keys live
     int VisualStudioPresent = 0;  // whether any Visual Studio was installed at start-up
+    // Zero where nobody could see or close Visual Studio (SYSTEM in session
+    // 0): the add-in step then does not start it through its automation.
+    int MayStartVisualStudio = 1;
 };
 
 // How a removal reports its course to the page that shows it.

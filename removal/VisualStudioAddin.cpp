@@ -101,7 +101,7 @@ int IsAnyVisualStudioInstalled(int is64BitWindows) {
     return 0;
 }
 
-void RemoveVisualStudioAddin(const wchar_t* version, CRemovalRun& run) {
+void RemoveVisualStudioAddin(const wchar_t* version, int mayStartVisualStudio, CRemovalRun& run) {
     // In a plan the key deletions only name their keys.
     DeleteAddinKeys(version, run);
     CString subject;
@@ -112,7 +112,10 @@ void RemoveVisualStudioAddin(const wchar_t* version, CRemovalRun& run) {
         run.Log(L"visual studio", subject, LogOutcome::WouldRemove, 0);
         return;
     }
-    RemoveAddinThroughAutomation(AutomationProgIdOf(version));
+    if (mayStartVisualStudio)
+        RemoveAddinThroughAutomation(AutomationProgIdOf(version));
+    else
+        run.Note(L"Visual Studio is not started through its automation: nobody could see or close it here.");
     StartSetupRun(version);
     run.Log(L"visual studio", subject, LogOutcome::Removed, 0);
 }

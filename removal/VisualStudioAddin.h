@@ -9,4 +9,4 @@ class CRemovalRun;
 // the 32-bit registry view.
 int IsVisualStudioInstalled(const wchar_t* version, int is64BitWindows);
 int IsAnyVisualStudioInstalled(int is64BitWindows);
-void RemoveVisualStudioAddin(const wchar_t* version, CRemovalRun& run);
+void RemoveVisualStudioAddin(const wchar_t* version, int mayStartVisualStudio, CRemovalRun& run);

@@ -77,25 +77,33 @@ TEST_F(RemovalLogTest, HeaderActionLinesAndClosingLine) {
     }();
     // Each code with the system's text for it (Wine's English texts), its
     // line break dropped.
+    // Lines that depend on the machine and the moment are matched by shape.
     const std::vector<std::string> expected = {
         "GlyphSmith uninstall log",
-        "",  // the date, checked below
-        "version: 6.5.0.0",
+        R"(date: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d)",
+        "version: 6\\.5\\.0\\.0",
+        R"(program: [A-Z]:\\.*test_removal_log\.exe)",
+        "command line: .*test_removal_log.*",
+        "mode: wizard",
+        R"(account: .+\\.+)",
+        "computer: .+",
         "product key: QvTest Log",
-        "install folder: C:\\QvTest\\RemovalLog\\Install\\",
-        "removed: file \"C:\\App\\a.dll\" - error 0: Success.",
-        "absent: key \"HKLM\\SOFTWARE\\Quorvex\\QvTest Log\" - error 2: File not found.",
-        "kept: folder \"C:\\App\" - error 145: Directory is not empty.",
-        "would remove: value \"line  break and \xE2\x98\xBA \xF0\x9F\x98\x80\" - error 0: Success.",
-        "would keep: association \".qvg\" - error 5: Access denied.",
+        "display name: .*",
+        R"(install folder: C:\\QvTest\\RemovalLog\\Install\\)",
+        "preview folder: .*",
+        R"(removed: file "C:\\App\\a\.dll" - error 0: Success\.)",
+        R"(absent: key "HKLM\\SOFTWARE\\Quorvex\\QvTest Log" - error 2: File not found\.)",
+        R"(kept: folder "C:\\App" - error 145: Directory is not empty\.)",
+        "would remove: value \"line  break and \xE2\x98\xBA \xF0\x9F\x98\x80\" - error 0: Success\\.",
+        R"(would keep: association "\.qvg" - error 5: Access denied\.)",
         "note: two lines",
-        "exit code 170: Resource in use.",
+        R"(end: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d)",
+        "totals: removed 1, absent 1, kept 1, skipped 0",
+        R"(exit code 170: Visual Studio or GlyphSmith is running\.)",
     };
     ASSERT_EQ(expected.size(), lines.size());
     for (size_t i = 0; i < lines.size(); ++i)
-        if (i != 1) EXPECT_EQ(expected[i], lines[i]);
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(date: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d)")))
-        << lines[1];
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex(expected[i]))) << lines[i] << "\n  !~ " << expected[i];
 }
 
 TEST_F(RemovalLogTest, EachLineReachesTheFileAtOnce) {

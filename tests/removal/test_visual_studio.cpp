@@ -180,7 +180,7 @@ TEST_F(VisualStudioTest, NineDeletionsWithTheVersionsClassKey) {
         SetRegString(HKEY_CLASSES_ROOT, other, L"", L"add-in");
         for (const auto& key : AddinKeysOf(version)) SetRegString(key.first, key.second + L"\\Deeper", L"x", L"y");
         FakeDevenvLog devenv(folder_);
-        RemoveVisualStudioAddin(version.c_str(), TestRun());
+        RemoveVisualStudioAddin(version.c_str(), 1, TestRun());
         for (const auto& key : AddinKeysOf(version))
             EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(version) << " " << Narrow(key.second);
         EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, other)) << Narrow(version);
@@ -200,7 +200,7 @@ TEST_F(VisualStudioTest, SetupRunWithTheFolderExactlyAsRead) {
     for (const std::wstring& installDir : {plainFolder, plainFolder + L"\\"}) {
         SetRegString(HKEY_LOCAL_MACHINE, VisualStudioKey(L"10.0"), L"InstallDir", installDir);
         FakeDevenvLog devenv(folder_);
-        RemoveVisualStudioAddin(L"10.0", TestRun());
+        RemoveVisualStudioAddin(L"10.0", 1, TestRun());
         ASSERT_TRUE(devenv.WaitForLines(1));
         const std::wstring line = devenv.Lines().front();
         const size_t bar = line.find(L'|');
@@ -216,7 +216,7 @@ TEST_F(VisualStudioTest, AutomationThenSetupRunForAnInstalledVersion) {
     FakeAutomation automation({L"11.0"}, folder_);
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     FakeDevenvLog devenv(folder_);
-    RemoveVisualStudioAddin(L"11.0", TestRun());
+    RemoveVisualStudioAddin(L"11.0", 1, TestRun());
     ASSERT_TRUE(automation.WaitForServersToEnd());
     const std::vector<std::string> calls = automation.Calls();
     ASSERT_FALSE(calls.empty());
@@ -227,6 +227,22 @@ TEST_F(VisualStudioTest, AutomationThenSetupRunForAnInstalledVersion) {
     EXPECT_EQ(0u, devenv.Lines().front().find(Folder(L"11.0") + L"devenv.exe|"));
 }
 
+// Where nobody could see or close Visual Studio (SYSTEM in session 0), the
+// keys go and the setup run starts, but the automation is not started.
+TEST_F(VisualStudioTest, WithoutADesktopTheAutomationIsNotStarted) {
+    FakeAutomation automation({L"11.0"}, folder_);
+    ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
+    FakeDevenvLog devenv(folder_);
+    const std::wstring log = folder_ + L"\\log.txt";
+    ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
+    RemoveVisualStudioAddin(L"11.0", 0, TestRun());
+    TestRun().CloseLog(0);
+    ASSERT_TRUE(devenv.WaitForLines(1)) << "the setup run still starts";
+    EXPECT_TRUE(automation.Log().empty());
+    for (const auto& key : AddinKeysOf(L"11.0")) EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
+    EXPECT_NE(std::string::npos, ReadFileBytes(log).find("\r\nnote: Visual Studio is not started through its automation"));
+}
+
 // A plan names the add-in but deletes no key and starts neither the
 // automation object (which would ask Visual Studio to quit) nor the setup run.
 TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
@@ -235,7 +251,7 @@ TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
     FakeDevenvLog devenv(folder_);
     const std::wstring plan = folder_ + L"\\plan.txt";
     ASSERT_EQ(1, OpenTestLog(plan.c_str(), 1));
-    RemoveVisualStudioAddin(L"11.0", TestRun());
+    RemoveVisualStudioAddin(L"11.0", 1, TestRun());
     TestRun().CloseLog(0);
     for (const auto& key : AddinKeysOf(L"11.0")) EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
     EXPECT_TRUE(automation.Log().empty());
@@ -245,7 +261,7 @@ TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
     // The real removal after it starts the setup run once: the plan started none.
     const std::wstring log = folder_ + L"\\log.txt";
     ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
-    RemoveVisualStudioAddin(L"11.0", TestRun());
+    RemoveVisualStudioAddin(L"11.0", 1, TestRun());
     TestRun().CloseLog(0);
     ASSERT_TRUE(automation.WaitForServersToEnd());
     ASSERT_TRUE(devenv.WaitForLines(1));

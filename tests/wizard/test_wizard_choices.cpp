@@ -83,7 +83,7 @@ TEST_F(RepairRoad, NextWithRepairStartsTheRepairProgramQuotedAndEnds) {
     ExpectRepairStartedAndNothingRemoved(before);
     const std::string text = ReadFileBytes(wizardLog);
     EXPECT_NE(std::string::npos,
-              text.find("\r\nnote: The repair program was started: nothing was removed.\r\nexit code 0: "))
+              text.find("\r\nnote: The repair program was started: nothing was removed.\r\nend: "))
         << text;
 }
 
@@ -352,7 +352,7 @@ TEST_P(ExitConfirmation, NoEscapeAndTheCloseBoxKeepThePageYesEndsWithNothingChan
     const std::string text = ReadFileBytes(log);
     EXPECT_EQ(std::string::npos, text.find("\r\nremoved: ")) << text;
     EXPECT_NE(std::string::npos,
-              text.find("\r\nnote: The uninstall was cancelled: nothing was changed.\r\nexit code 0: "))
+              text.find("\r\nnote: The uninstall was cancelled: nothing was changed.\r\nend: "))
         << text;
     EXPECT_EQ(makersFolderExisted, PathExists(makersFolder)) << "the maker's folder made or removed";
     EXPECT_EQ(makersFolderBefore, ListTree(makersFolder));

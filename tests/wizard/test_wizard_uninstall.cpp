@@ -175,8 +175,8 @@ TEST_F(UninstallRoad, WhenPage103CannotBeMadeTheErrorPageOffersTryAgainAndFinish
     ExpectEndedWithNothingChanged(1, before);
     // The log's last line explains the wizard's own code in its own words.
     const std::string text = ReadFileBytes(log);
-    const std::string ending =
-        "\r\nnote: The error page was closed with Finish.\r\nexit code 1: The uninstall did not complete.\r\n";
+    EXPECT_NE(std::string::npos, text.find("\r\nnote: The error page was closed with Finish.\r\nend: ")) << text;
+    const std::string ending = "\r\nexit code 1: the uninstall did not complete.\r\n";
     EXPECT_TRUE(text.size() > ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0)
         << text;
 }
