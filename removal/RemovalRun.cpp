@@ -46,16 +46,19 @@ CString LocalTimeText() {
     FileTimeToLocalFileTime(&universal, &local);
     SYSTEMTIME time;
     FileTimeToSystemTime(&local, &time);
-    const LONGLONG ticksPerMinute = 600000000LL;
+    // The offset from UTC in whole minutes (half a minute rounds away from
+    // zero) out of its 100-ns ticks. A minute's 600,000,000 ticks are
+    // 512 * 1,171,875: after the shift a 32-bit division is left, so the
+    // 32-bit build needs no 64-bit division routines. It is exact for
+    // offsets below 61 hours; time zones stay within a day.
     const LONGLONG difference = ((static_cast<LONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime) -
                                 ((static_cast<LONGLONG>(universal.dwHighDateTime) << 32) | universal.dwLowDateTime);
-    const LONGLONG minutes =
-        (difference >= 0 ? difference + ticksPerMinute / 2 : difference - ticksPerMinute / 2) / ticksPerMinute;
-    const LONGLONG magnitude = minutes < 0 ? -minutes : minutes;
+    const ULONGLONG distance = static_cast<ULONGLONG>(difference < 0 ? -difference : difference) + 300000000;
+    const DWORD minutes = static_cast<DWORD>(distance >> 9) / 1171875;
     CString text;
-    text.Format(L"%04u-%02u-%02u %02u:%02u:%02u %c%02d:%02d", time.wYear, time.wMonth, time.wDay, time.wHour,
-                time.wMinute, time.wSecond, minutes < 0 ? L'-' : L'+', static_cast<int>(magnitude / 60),
-                static_cast<int>(magnitude % 60));
+    text.Format(L"%04u-%02u-%02u %02u:%02u:%02u %c%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
+                time.wMinute, time.wSecond, difference < 0 && minutes ? L'-' : L'+',
+                static_cast<unsigned>(minutes / 60), static_cast<unsigned>(minutes % 60));
     return text;
 }
 
