@@ -9,12 +9,7 @@
 CRunOptions RunOptions;
 
 const wchar_t CommandLineUsage[] =
-    L"Uninstall.exe [/quiet] [/log <file> | /plan <file>]\n"
-    L"  /quiet, /qn, /q, /passive, /S, /SILENT, /VERYSILENT: no window, exit code only\n"
-    L"  /log <file>, /LOG=<file>, /log:<file>, /l*v <file>: write a log of the run\n"
-    L"  /plan <file>: write what a quiet run would do, change nothing\n"
-    L"  /norestart, /SUPPRESSMSGBOXES, /NCRC, /SP-, _?=<folder>: accepted and ignored\n"
-    L"  /?, /h, /help: this text";
+    L"Uninstall.exe [/quiet | /qn | /S | /VERYSILENT] [/log <file> | /plan <file>] [/?]";
 
 namespace {
 

@@ -91,10 +91,9 @@ BOOL CInstallApp::InitInstance() {
         return FALSE;
     }
     if (!singleRun_.Take(UninstallRecord.ProductKey)) {
-        const wchar_t text[] = L"Another uninstall of this product is running. Wait until it has finished.";
-        removalRun_.Note(text);
+        removalRun_.Note(AnotherUninstallRuns);
         UninstallRecord.ExitCode = ExitAlreadyRunning;
-        AfxMessageBox(text, MB_ICONINFORMATION);
+        AfxMessageBox(AnotherUninstallRuns, MB_ICONINFORMATION);
         return FALSE;
     }
 

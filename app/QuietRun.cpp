@@ -56,6 +56,8 @@ const wchar_t* ModeText() {
 
 }  // namespace
 
+const wchar_t AnotherUninstallRuns[] = L"Another uninstall of this product is running. Nothing was removed.";
+
 void TellWhy(const CRemovalRun& run, const wchar_t* text) {
     if (run.IsLogged()) {
         run.Note(text);
@@ -108,7 +110,7 @@ int RunQuietUninstall(CRemovalRun& run, CSingleRun& singleRun, const CString& pr
         return failure.ExitCode;
     }
     if (!singleRun.Take(UninstallRecord.ProductKey)) {
-        TellWhy(run, L"Another uninstall of this product is running, so nothing was removed.");
+        TellWhy(run, AnotherUninstallRuns);
         return ExitAlreadyRunning;
     }
     // What the wizard's main window records when it is made.

@@ -29,6 +29,9 @@ int OpenRequestedLog(CRemovalRun& run);
 // and the file opens. Non-zero on success.
 int OpenRecordLog(CRemovalRun& run, const wchar_t* path, int plan);
 
+// What a second uninstall of the product says, in a box or in the log.
+extern const wchar_t AnotherUninstallRuns[];
+
 // Says why the run ends: a note in the log when one is open, otherwise
 // through OutputDebugStringW, where a debugger or a tracing tool sees it.
 void TellWhy(const CRemovalRun& run, const wchar_t* text);

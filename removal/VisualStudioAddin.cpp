@@ -115,7 +115,7 @@ void RemoveVisualStudioAddin(const wchar_t* version, int mayStartVisualStudio, C
     if (mayStartVisualStudio)
         RemoveAddinThroughAutomation(AutomationProgIdOf(version));
     else
-        run.Note(L"Visual Studio is not started through its automation: nobody could see or close it here.");
+        run.Note(L"Visual Studio is not started here: nobody could close it.");
     StartSetupRun(version);
     run.Log(L"visual studio", subject, LogOutcome::Removed, 0);
 }

@@ -131,7 +131,7 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
         {"/plan without a file", [] {}, L"/plan", ERROR_INVALID_COMMAND_LINE, nullptr},
         {"unknown argument with a log", [] {}, L"/qn /bogus /l*v \"" + log + L"\"", ERROR_INVALID_COMMAND_LINE,
          "note: The command line is not understood: unknown argument \"/bogus\""},
-        {"usage", [] {}, L"/VERYSILENT /? /LOG=\"" + log + L"\"", ERROR_SUCCESS, "note: Uninstall.exe [/quiet]"},
+        {"usage", [] {}, L"/VERYSILENT /? /LOG=\"" + log + L"\"", ERROR_SUCCESS, "note: Uninstall.exe [/quiet | /qn"},
         {"log in the install folder", [] {}, L"/quiet /log \"" + InstallFolderOf(sample) + L"u.log\"",
          ERROR_INSTALL_LOG_FAILURE, nullptr},
         {"plan in the preview folder", [] {}, L"/plan \"" + PreviewFolderOf(sample) + L"\\A\\p.txt\"",
@@ -144,7 +144,7 @@ TEST_F(QuietRun, RefusalsChangeNothingAndSayWhyInTheExitCode) {
              ASSERT_TRUE(running);
          },
          L"/quiet /norestart /log \"" + log + L"\"", ERROR_INSTALL_ALREADY_RUNNING,
-         "note: Another uninstall of this product is running"},
+         "note: Another uninstall of this product is running. Nothing was removed."},
         {"Visual Studio open",
          [&] {
              ASSERT_TRUE(holder.Open({{L"wndclass_desked_gsk", L"Solution1 - Microsoft Visual Studio", true}}));

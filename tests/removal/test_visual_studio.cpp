@@ -240,7 +240,7 @@ TEST_F(VisualStudioTest, WithoutADesktopTheAutomationIsNotStarted) {
     ASSERT_TRUE(devenv.WaitForLines(1)) << "the setup run still starts";
     EXPECT_TRUE(automation.Log().empty());
     for (const auto& key : AddinKeysOf(L"11.0")) EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
-    EXPECT_NE(std::string::npos, ReadFileBytes(log).find("\r\nnote: Visual Studio is not started through its automation"));
+    EXPECT_NE(std::string::npos, ReadFileBytes(log).find("\r\nnote: Visual Studio is not started here"));
 }
 
 // A plan names the add-in but deletes no key and starts neither the
