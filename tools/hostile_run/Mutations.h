@@ -29,6 +29,7 @@ struct Places {
     // Registry keys under HKLM (64-bit view), and the per-user folders key.
     std::wstring productKey;      // SOFTWARE\Quorvex\<product key>
     std::wstring uninstallEntry;  // the uninstall entry the program reads "DisplayName" from
+    std::wstring appPathsEntry;   // the product program's App Paths entry
     std::wstring foldersKey;      // HKCU SOFTWARE\Quorvex\folders ("PreviewTempDir")
 };
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 
 #include "bench/SampleInstallation.h"
@@ -44,8 +45,8 @@ const SentinelKey SentinelKeys[] = {
      KEY_WOW64_64KEY, L"DisplayName", L"Quorvex GlyphSmith Pro 2.1 (64-bit)"},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlyphSmith", KEY_WOW64_64KEY,
      L"DisplayName", L"Quorvex GlyphSmith (a key named like the start of the product's)"},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\GlyphSmithPro.exe",
-     KEY_WOW64_64KEY, L"", L"C:\\Program Files\\Quorvex\\GlyphSmith Pro\\GlyphSmith.exe"},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\GlyphSmithPro.exe", KEY_WOW64_64KEY,
+     L"", L"C:\\Program Files\\Quorvex\\GlyphSmith Pro\\GlyphSmith.exe"},
     {HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\GlyphSmith Pro\\Settings", KEY_WOW64_64KEY, L"LastProject",
      L"C:\\Users\\Public\\Pro.qvg"},
     {HKEY_CURRENT_USER, L"SOFTWARE\\Other", KEY_WOW64_64KEY, L"Sentinel", L"a key beside the maker's"},
@@ -72,8 +73,8 @@ const SentinelKey SentinelRoots[] = {
      KEY_WOW64_64KEY, nullptr, nullptr},
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlyphSmith", KEY_WOW64_64KEY,
      nullptr, nullptr},
-    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\GlyphSmithPro.exe",
-     KEY_WOW64_64KEY, nullptr, nullptr},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\GlyphSmithPro.exe", KEY_WOW64_64KEY,
+     nullptr, nullptr},
     {HKEY_CURRENT_USER, L"SOFTWARE\\Quorvex\\GlyphSmith Pro", KEY_WOW64_64KEY, nullptr, nullptr},
     {HKEY_CURRENT_USER, L"SOFTWARE\\Other", KEY_WOW64_64KEY, nullptr, nullptr},
     {HKEY_CLASSES_ROOT, L"QvSentinel.Document", KEY_WOW64_64KEY, nullptr, nullptr},
@@ -91,35 +92,6 @@ const SentinelKey SharedKeyValues[] = {
     {HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", KEY_WOW64_64KEY, L"QvSentinel", L"stays"},
 };
 
-// Key lists that must keep their members, but for the product's own entries
-// (compared without regard to case). Some keys are shared by both views
-// (App Paths), so the product's entries are left out of both.
-struct KeyList {
-    HKEY root;
-    const wchar_t* label;
-    const wchar_t* path;
-    REGSAM view;
-    std::vector<std::wstring> productEntries;
-};
-
-const KeyList KeyLists[] = {
-    {HKEY_LOCAL_MACHINE, L"HKLM64", L"SOFTWARE", KEY_WOW64_64KEY, {}},
-    {HKEY_LOCAL_MACHINE, L"HKLM32", L"SOFTWARE", KEY_WOW64_32KEY, {}},
-    {HKEY_CURRENT_USER, L"HKCU", L"Software", KEY_WOW64_64KEY, {}},
-    {HKEY_LOCAL_MACHINE, L"HKLM64", L"SOFTWARE\\Quorvex", KEY_WOW64_64KEY, {L"glyphsmith 6"}},
-    {HKEY_LOCAL_MACHINE, L"HKLM32", L"SOFTWARE\\Quorvex", KEY_WOW64_32KEY, {L"glyphsmith 6"}},
-    {HKEY_CURRENT_USER, L"HKCU", L"SOFTWARE\\Quorvex", KEY_WOW64_64KEY, {L"glyphsmith 6", L"folders"}},
-    {HKEY_LOCAL_MACHINE, L"HKLM64", L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", KEY_WOW64_64KEY,
-     {L"glyphsmith 6", L"glyphsmith 6 (64-bit)", L"glyphsmith 6 (64-bit) "}},
-    {HKEY_LOCAL_MACHINE, L"HKLM32", L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", KEY_WOW64_32KEY,
-     {L"glyphsmith 6", L"glyphsmith 6 (64-bit)", L"glyphsmith 6 (64-bit) "}},
-    {HKEY_LOCAL_MACHINE, L"HKLM64", L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", KEY_WOW64_64KEY,
-     {L"glyphsmith.exe"}},
-    {HKEY_LOCAL_MACHINE, L"HKLM32", L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", KEY_WOW64_32KEY,
-     {L"glyphsmith.exe"}},
-    {HKEY_CLASSES_ROOT, L"HKCR", L"", KEY_WOW64_64KEY, {L".qvg", L".ico", L"icofile"}},
-};
-
 std::wstring Lower(std::wstring text) {
     for (wchar_t& ch : text) ch = static_cast<wchar_t>(std::towlower(ch));
     return text;
@@ -130,6 +102,27 @@ std::wstring HashOf(const void* data, size_t size) {
     unsigned long long hash = 14695981039346656037ull;
     const auto* bytes = static_cast<const unsigned char*>(data);
     for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+    wchar_t text[20];
+    wsprintfW(text, L"%08lx%08lx", static_cast<unsigned long>(hash >> 32), static_cast<unsigned long>(hash));
+    return text;
+}
+
+// The same hash of a file's bytes, read in large pieces; `read` is how many
+// bytes were read (fewer than its size when reading fails).
+std::wstring HashOfFile(const std::wstring& path, unsigned long long& read) {
+    unsigned long long hash = 14695981039346656037ull;
+    read = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        std::vector<unsigned char> chunk(1 << 20);
+        DWORD got = 0;
+        while (ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got > 0) {
+            for (DWORD i = 0; i < got; ++i) hash = (hash ^ chunk[i]) * 1099511628211ull;
+            read += got;
+        }
+        CloseHandle(file);
+    }
     wchar_t text[20];
     wsprintfW(text, L"%08lx%08lx", static_cast<unsigned long>(hash >> 32), static_cast<unsigned long>(hash));
     return text;
@@ -147,96 +140,246 @@ bool WriteSentinel(const std::wstring& path, DWORD attributes, std::wstring* err
     return false;
 }
 
-// --- the file record --------------------------------------------------------
+// --- the record ------------------------------------------------------------
 
-struct TreeArea {
-    std::wstring root;
-    bool recurse;
-    std::vector<std::wstring> skipped;  // full paths left out, with what lies below them
+constexpr unsigned long long HashLimitBytes = 16ull << 20;
+
+// What the record leaves out below its roots, with the reason; lower case,
+// as recorded ("hklm64\\..." is the 64-bit view).
+struct Exclusion {
+    const wchar_t* path;
+    const char* reason;
+};
+// Folders recorded by their own line only, never entered.
+const Exclusion FolderExclusions[] = {
+    {L"c:\\windows", "Wine's own Windows folder: some 1.2 GB, written by Wine itself"},
+};
+const Exclusion KeyExclusions[] = {
+    {L"hklm64\\software\\classes",
+     "the classes root: Wine's COM registrations, some 15,000 keys; recorded through HKCR instead (the file types "
+     "the run plants or the product restores, and the names of all top-level keys)"},
+    {L"hklm64\\software\\wow6432node\\classes", "the 32-bit classes root (a link to the above in Wine)"},
+    {L"hkcu\\software\\wine\\temporary system parameters",
+     "Wine's session-only system parameters (a volatile key), made by Wine when a program first changes one, "
+     "as a cancelled dialog does with the mouse settings"},
 };
 
-bool IsSkipped(const std::wstring& path, const TreeArea& area) {
-    const std::wstring lower = Lower(path);
-    for (const std::wstring& skip : area.skipped) {
-        const std::wstring s = Lower(skip);
-        if (lower == s || (lower.size() > s.size() && lower.compare(0, s.size(), s) == 0 && lower[s.size()] == L'\\'))
-            return true;
-    }
+bool AtOrBelow(const std::wstring& lower, const std::wstring& prefix) {
+    return lower.size() >= prefix.size() && lower.compare(0, prefix.size(), prefix) == 0 &&
+           (lower.size() == prefix.size() || lower[prefix.size()] == L'\\' || prefix.back() == L'\\');
+}
+
+bool AtOrBelowAny(const std::wstring& lower, const std::vector<std::wstring>& prefixes) {
+    for (const std::wstring& prefix : prefixes)
+        if (AtOrBelow(lower, prefix)) return true;
     return false;
 }
 
-void RecordTree(const std::wstring& folder, const TreeArea& area, std::vector<std::wstring>& lines) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (IsSkipped(path, area)) continue;
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        const bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        if (isFolder) {
-            lines.push_back(L"folder " + path + L" attributes " + Hex(attributes));
-            if (area.recurse && !isLink) RecordTree(path, area, lines);
-        } else {
-            const std::string bytes = isLink ? std::string() : qvtest::ReadFileBytes(path);
-            lines.push_back(L"file " + path + L" attributes " + Hex(attributes) + L" bytes " +
-                            std::to_wstring(bytes.size()) + L" hash " + HashOf(bytes.data(), bytes.size()));
+// The 64-bit view's path and the 32-bit view's (below Wow6432Node) of a key
+// under HKLM\SOFTWARE, labelled and in lower case.
+std::vector<std::wstring> BothViews(const std::wstring& softwarePath) {
+    const std::wstring lower = Lower(softwarePath);
+    const std::wstring software = L"software\\";
+    if (lower.compare(0, software.size(), software) != 0) return {L"hklm64\\" + lower};
+    return {L"hklm64\\" + lower, L"hklm64\\software\\wow6432node\\" + lower.substr(software.size())};
+}
+
+class Recorder {
+public:
+    Recorder(const Places& places, const std::vector<std::wstring>& runOwnFiles) {
+        productFolders_ = {Lower(places.install), Lower(places.preview)};
+        productFiles_ = {L"c:\\qvuninst.bat"};
+        for (const std::wstring& file : runOwnFiles) skippedFiles_.push_back(Lower(file));
+        for (const Exclusion& folder : FolderExclusions) notEnteredFolders_.push_back(folder.path);
+        const std::wstring product = Lower(places.productKey);
+        const std::wstring entry = Lower(places.uninstallEntry);
+        const std::wstring entryBase = entry.substr(0, entry.rfind(L" (64-bit)"));
+        for (const std::wstring& path :
+             {product, entryBase, entryBase + L" (64-bit)", entryBase + L" (64-bit) ", Lower(places.appPathsEntry)})
+            for (const std::wstring& label : BothViews(path)) productKeys_.push_back(label);
+        productKeys_.push_back(L"hkcu\\" + product);
+        productKeys_.push_back(L"hkcu\\" + Lower(places.foldersKey));
+        productKeys_.push_back(L"hkcr\\.qvg");
+        productKeys_.push_back(L"hkcr\\.ico");
+        productKeys_.push_back(L"hkcr\\icofile");
+        for (const Exclusion& key : KeyExclusions) skippedKeys_.push_back(key.path);
+    }
+
+    StateRecord Take() {
+        RecordFolder(L"C:", 1);
+        RecordKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE", KEY_WOW64_64KEY, L"HKLM64\\SOFTWARE");
+        RecordKeyTree(HKEY_CURRENT_USER, L"Software", KEY_WOW64_64KEY, L"HKCU\\Software");
+        // The classes root: the sentinel file types, the product's, and the
+        // names of every top-level key.
+        for (const wchar_t* name : {L"QvSentinel.Document", L".qvs", L".qvg", L".ico", L"icofile"})
+            RecordKeyTree(HKEY_CLASSES_ROOT, name, KEY_WOW64_64KEY, std::wstring(L"HKCR\\") + name);
+        for (const std::wstring& sub : qvtest::RegSubkeys(HKEY_CLASSES_ROOT, L"")) {
+            const std::wstring label = L"HKCR\\" + sub;
+            Add(IsProductKey(Lower(label)), L"subkey " + label);
         }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
-std::wstring LocalAppDataQuorvex(const Places& places) { return ParentOf(places.previewParent); }
-
-// --- the registry record ----------------------------------------------------
-
-std::wstring RootLabel(HKEY root, REGSAM view) {
-    if (root == HKEY_CLASSES_ROOT) return L"HKCR";
-    if (root == HKEY_CURRENT_USER) return L"HKCU";
-    return view == KEY_WOW64_32KEY ? L"HKLM32" : L"HKLM64";
-}
-
-// The key's values (and with `recurse` its subkeys), one line each; values
-// named in `skippedValues` are left out.
-void RecordKey(HKEY root, const std::wstring& path, REGSAM view, bool recurse,
-               const std::vector<std::wstring>& skippedValues, std::vector<std::wstring>& lines) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
-    const std::wstring label = RootLabel(root, view) + L"\\" + path;
-    lines.push_back(L"key " + label);
-    DWORD longestName = 0, longestData = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName, &longestData,
-                     nullptr, nullptr);
-    std::vector<wchar_t> name(longestName + 2);
-    std::vector<BYTE> data(longestData + 2);
-    for (DWORD index = 0;; ++index) {
-        DWORD nameChars = static_cast<DWORD>(name.size());
-        DWORD bytes = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS)
-            break;
-        const std::wstring valueName(name.data(), nameChars);
-        if (std::find(skippedValues.begin(), skippedValues.end(), valueName) != skippedValues.end()) continue;
-        lines.push_back(L"value " + label + L" [" + valueName + L"] type " + Hex(type) + L" bytes " +
-                        std::to_wstring(bytes) + L" hash " + HashOf(data.data(), bytes));
+        std::sort(record_.outside.begin(), record_.outside.end());
+        std::sort(record_.product.begin(), record_.product.end());
+        return std::move(record_);
     }
-    RegCloseKey(key);
-    if (recurse)
-        for (const std::wstring& sub : qvtest::RegSubkeys(root, path, view))
-            RecordKey(root, path + L"\\" + sub, view, true, skippedValues, lines);
-}
 
-void RecordKeyList(const KeyList& list, std::vector<std::wstring>& lines) {
-    for (const std::wstring& sub : qvtest::RegSubkeys(list.root, list.path, list.view)) {
-        const std::wstring lower = Lower(sub);
-        if (std::find(list.productEntries.begin(), list.productEntries.end(), lower) != list.productEntries.end())
-            continue;
-        lines.push_back(L"subkey " + std::wstring(list.label) + L"\\" + list.path + L"\\" + sub);
+private:
+    void Add(bool product, std::wstring line) {
+        if (record_.cut) return;
+        if (++lines_ > RecordLineLimit) {
+            Cut(L"record cut: more than " + std::to_wstring(RecordLineLimit) + L" lines");
+            return;
+        }
+        (product ? record_.product : record_.outside).push_back(std::move(line));
     }
-}
+
+    void Cut(const std::wstring& line) {
+        if (record_.cut) return;
+        record_.cut = true;
+        record_.outside.push_back(line);
+    }
+
+    bool IsProductFile(const std::wstring& lower) const {
+        return AtOrBelowAny(lower, productFolders_) ||
+               std::find(productFiles_.begin(), productFiles_.end(), lower) != productFiles_.end();
+    }
+
+    bool IsProductKey(const std::wstring& lower) const { return AtOrBelowAny(lower, productKeys_); }
+
+    // The removal deletes the icon file type's "PictureIndex" value.
+    static bool IsProductValue(const std::wstring& lowerKey, const std::wstring& name) {
+        return lowerKey == L"hkcu\\software\\classes\\icofile\\defaulticon" && Lower(name) == L"pictureindex";
+    }
+
+    // Every entry of the folder, sorted by name, so that a record cut at its
+    // bound is cut at the same place each time.
+    void RecordFolder(const std::wstring& folder, int depth) {
+        std::vector<WIN32_FIND_DATAW> entries;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..") entries.push_back(found);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        std::sort(entries.begin(), entries.end(), [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
+            return std::wcscmp(a.cFileName, b.cFileName) < 0;
+        });
+        for (const WIN32_FIND_DATAW& entry : entries) {
+            const std::wstring path = folder + L"\\" + entry.cFileName;
+            const std::wstring lower = Lower(path);
+            if (std::find(skippedFiles_.begin(), skippedFiles_.end(), lower) != skippedFiles_.end()) continue;
+            const bool product = IsProductFile(lower);
+            const DWORD attributes = GetFileAttributesW(path.c_str());
+            const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (isFolder) {
+                Add(product, L"folder " + path + L" attributes " + Hex(attributes));
+                if (isLink ||
+                    std::find(notEnteredFolders_.begin(), notEnteredFolders_.end(), lower) != notEnteredFolders_.end())
+                    continue;
+                if (depth >= RecordDepthLimit)
+                    Cut(L"record cut: " + path + L" lies deeper than " + std::to_wstring(RecordDepthLimit) +
+                        L" folders");
+                else
+                    RecordFolder(path, depth + 1);
+                continue;
+            }
+            const unsigned long long size =
+                (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+            std::wstring line =
+                L"file " + path + L" attributes " + Hex(attributes) + L" bytes " + std::to_wstring(size);
+            if (!isLink && size <= HashLimitBytes) {
+                unsigned long long read = 0;
+                const std::wstring hash = HashOfFile(path, read);
+                line += L" read " + std::to_wstring(read) + L" hash " + hash;
+            }
+            Add(product, line);
+        }
+    }
+
+    void RecordKeyTree(HKEY root, const std::wstring& path, REGSAM view, const std::wstring& label) {
+        HKEY key = nullptr;
+        const LONG opened = RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | view, &key);
+        if (opened == ERROR_FILE_NOT_FOUND) return;
+        if (opened != ERROR_SUCCESS) {
+            Add(IsProductKey(Lower(label)), L"key " + label + L" cannot be opened: error " + std::to_wstring(opened));
+            return;
+        }
+        RecordOpenKey(key, view, label, 1);
+        RegCloseKey(key);
+    }
+
+    // The key opened as itself: a link (a key whose "SymbolicLinkValue" is
+    // of type REG_LINK) is recorded with its target and not entered; any
+    // other key with its values and subkeys.
+    void RecordOpenKey(HKEY key, REGSAM view, const std::wstring& label, int depth) {
+        const std::wstring lower = Lower(label);
+        const bool product = IsProductKey(lower);
+        DWORD subkeyCount = 0, valueCount = 0, longestName = 0, longestData = 0;
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeyCount, nullptr, nullptr, &valueCount, &longestName,
+                         &longestData, nullptr, nullptr);
+        std::vector<std::pair<bool, std::wstring>> values;
+        std::vector<wchar_t> name(longestName + 2);
+        std::vector<BYTE> data(longestData + 2);
+        for (DWORD index = 0; index < valueCount; ++index) {
+            DWORD nameChars = static_cast<DWORD>(name.size());
+            DWORD dataBytes = static_cast<DWORD>(data.size());
+            DWORD type = REG_NONE;
+            const LONG read =
+                RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type, data.data(), &dataBytes);
+            if (read == ERROR_NO_MORE_ITEMS) break;
+            if (read != ERROR_SUCCESS) {
+                values.emplace_back(product, L"value " + label + L" #" + std::to_wstring(index) +
+                                                 L" unreadable: error " + std::to_wstring(read));
+                break;
+            }
+            const std::wstring valueName(name.data(), nameChars);
+            if (type == REG_LINK && valueName == L"SymbolicLinkValue") {
+                Add(product,
+                    L"link " + label + L" to " +
+                        std::wstring(reinterpret_cast<const wchar_t*>(data.data()), dataBytes / sizeof(wchar_t)));
+                return;
+            }
+            values.emplace_back(product || IsProductValue(lower, valueName),
+                                L"value " + label + L" [" + valueName + L"] type " + Hex(type) + L" bytes " +
+                                    std::to_wstring(dataBytes) + L" hash " + HashOf(data.data(), dataBytes));
+        }
+        Add(product, L"key " + label);
+        for (auto& value : values) Add(value.first, std::move(value.second));
+        if (subkeyCount == 0) return;
+        std::vector<std::wstring> subkeys;
+        for (DWORD index = 0;; ++index) {
+            wchar_t sub[256];
+            DWORD length = 256;
+            if (RegEnumKeyExW(key, index, sub, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            subkeys.emplace_back(sub, length);
+        }
+        std::sort(subkeys.begin(), subkeys.end());
+        for (const std::wstring& sub : subkeys) {
+            const std::wstring subLabel = label + L"\\" + sub;
+            if (AtOrBelowAny(Lower(subLabel), skippedKeys_)) continue;
+            if (depth >= RecordDepthLimit) {
+                Cut(L"record cut: " + subLabel + L" lies deeper than " + std::to_wstring(RecordDepthLimit) + L" keys");
+                return;
+            }
+            HKEY child = nullptr;
+            const LONG opened = RegOpenKeyExW(key, sub.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | view, &child);
+            if (opened != ERROR_SUCCESS) {
+                Add(IsProductKey(Lower(subLabel)),
+                    L"key " + subLabel + L" cannot be opened: error " + std::to_wstring(opened));
+                continue;
+            }
+            RecordOpenKey(child, view, subLabel, depth + 1);
+            RegCloseKey(child);
+        }
+    }
+
+    StateRecord record_;
+    size_t lines_ = 0;
+    std::vector<std::wstring> productFolders_, productFiles_, skippedFiles_, notEnteredFolders_;
+    std::vector<std::wstring> productKeys_, skippedKeys_;
+};
 
 }  // namespace
 
@@ -270,7 +413,8 @@ bool LayOutsideSentinels(const Places& places, std::wstring* error) {
     for (const SentinelKey& key : SentinelKeys) {
         std::wstring value = key.value ? key.value : L"";
         if (!key.value)
-            value = std::wstring(key.name) == L"InstallDir" ? places.sibling + L"\\" : places.sibling + L"\\GlyphSmith.exe";
+            value =
+                std::wstring(key.name) == L"InstallDir" ? places.sibling + L"\\" : places.sibling + L"\\GlyphSmith.exe";
         if (!SetRegString(key.root, key.path, key.name, value, key.view)) {
             if (error) *error = std::wstring(L"cannot write the registry key ") + key.path;
             return false;
@@ -302,28 +446,16 @@ void RemoveOutsideSentinels(const Places& places) {
     }
 }
 
-std::vector<std::wstring> OutsideSnapshot(const Places& places) {
-    std::vector<std::wstring> lines;
-    const std::wstring localQuorvex = LocalAppDataQuorvex(places);
-    const TreeArea areas[] = {
-        {places.quorvex, true, {places.install}},
-        {HostileRoot, true, {}},
-        {RootOneLetterFolder, true, {}},
-        {localQuorvex, true, {places.preview}},
-        {L"C:", false, {L"C:\\QVUninst.bat"}},
-        {L"C:\\Program Files", false, {}},
-        {ParentOf(localQuorvex), false, {}},
-    };
-    for (const TreeArea& area : areas) RecordTree(area.root, area, lines);
-
-    for (const SentinelKey& key : SentinelRoots) RecordKey(key.root, key.path, key.view, true, {}, lines);
-    RecordKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvex", KEY_WOW64_64KEY, false, {}, lines);
-    RecordKey(HKEY_CURRENT_USER, L"Software\\Classes\\IcoFile\\DefaultIcon", KEY_WOW64_64KEY, false,
-              {L"PictureIndex"}, lines);
-    for (const KeyList& list : KeyLists) RecordKeyList(list, lines);
-
-    std::sort(lines.begin(), lines.end());
+std::vector<std::string> RecordExclusions() {
+    std::vector<std::string> lines;
+    for (const Exclusion& folder : FolderExclusions)
+        lines.push_back(qvtest::Narrow(folder.path) + " (not entered): " + folder.reason);
+    for (const Exclusion& key : KeyExclusions) lines.push_back(qvtest::Narrow(key.path) + ": " + key.reason);
     return lines;
+}
+
+StateRecord RecordState(const Places& places, const std::vector<std::wstring>& runOwnFiles) {
+    return Recorder(places, runOwnFiles).Take();
 }
 
 std::vector<std::wstring> SnapshotDifferences(const std::vector<std::wstring>& before,

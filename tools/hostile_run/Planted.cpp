@@ -159,6 +159,18 @@ bool PlantRegistryLink(const std::wstring& link, HKEY targetRoot, const std::wst
     return true;
 }
 
+// The names of a ListedFileHardLinks row, relative to the install folder.
+std::vector<std::wstring> ListedNames(const PlantedRow& row) {
+    std::vector<std::wstring> names;
+    const std::wstring text = row.text;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(L'|', start), text.size());
+        names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
 bool PlantOne(const PlantedRow& row, const Places& places, std::vector<SentinelFile>& sentinels, std::wstring& reason) {
     switch (row.plant) {
         case Plant::AutoRun: {
@@ -177,17 +189,12 @@ bool PlantOne(const PlantedRow& row, const Places& places, std::vector<SentinelF
             return PlantHardLink(BatchFile, BatchLinkSentinel, sentinels, reason);
         case Plant::RegistryLink:
             return PlantRegistryLink(places.productKey + row.text, row.targetRoot, row.targetPath, reason);
-        case Plant::ListedFileHardLinks: {
-            const std::wstring names = row.text;
-            for (size_t start = 0; start < names.size();) {
-                const size_t end = std::min(names.find(L'|', start), names.size());
-                const std::wstring name = names.substr(start, end - start);
+        case Plant::ListedFileHardLinks:
+            for (const std::wstring& name : ListedNames(row)) {
                 const std::wstring sentinel = places.target + L"\\HardLinked\\" + name.substr(name.rfind(L'\\') + 1);
                 if (!PlantHardLink(places.install + L"\\" + name, sentinel, sentinels, reason)) return false;
-                start = end + 1;
             }
             return true;
-        }
     }
     return false;
 }
@@ -205,6 +212,16 @@ bool PlantAll(const std::vector<Mutation>& mutations, const Places& places, std:
         }
     }
     return true;
+}
+
+std::vector<std::wstring> PlantedListedFiles(const std::vector<Mutation>& mutations, const Places& places) {
+    std::vector<std::wstring> files;
+    for (const Mutation& mutation : mutations) {
+        const PlantedRow* row = PlantedRowOf(mutation);
+        if (row && row->plant == Plant::ListedFileHardLinks)
+            for (const std::wstring& name : ListedNames(*row)) files.push_back(places.install + L"\\" + name);
+    }
+    return files;
 }
 
 void RemovePlanted(const Places& places) {

@@ -23,6 +23,11 @@ extern const wchar_t AutoRunMarker[];
 bool PlantAll(const std::vector<Mutation>& mutations, const Places& places,
               std::vector<qvtest::SentinelFile>& sentinels, std::wstring* error);
 
+// The listed files (full paths) that the mutations turn into second names of
+// read-only files outside the product: the removal keeps them (a second name
+// of a read-only file is not deleted, and its attributes are not cleared).
+std::vector<std::wstring> PlantedListedFiles(const std::vector<Mutation>& mutations, const Places& places);
+
 // Removes whatever any Planted row may have planted; runs before the sample
 // installation's keys are deleted, which would otherwise be followed through
 // a registry link.
