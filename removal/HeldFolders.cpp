@@ -50,6 +50,14 @@ bool IsDesktopIni(const wchar_t* name, int length) {
     return true;
 }
 
+// The place of a held folder in the table of held folders: FNV-1a over its
+// parent's index and its name's characters.
+unsigned HashOf(int parent, const wchar_t* name, int length) {
+    unsigned hash = (2166136261u ^ static_cast<unsigned>(parent)) * 16777619u;
+    for (int i = 0; i < length; ++i) hash = (hash ^ name[i]) * 16777619u;
+    return hash;
+}
+
 // One log line for a file or folder: done, or (in a plan) to be done.
 void LogOutcomeOf(const CRemovalRun& run, const wchar_t* what, const wchar_t* path, bool done, DWORD reason) {
     const bool plan = run.IsPlan() != 0;
@@ -62,19 +70,82 @@ void LogOutcomeOf(const CRemovalRun& run, const wchar_t* what, const wchar_t* pa
 
 void (*RemovalCheckedHook)(const wchar_t* folder) = nullptr;
 
-bool CHeldFolders::IsBelow(int index, int ancestor) const {
-    for (int at = nodes_[index].parent; at >= 0; at = nodes_[at].parent)
-        if (at == ancestor) return true;
-    return false;
+CHeldFolders::~CHeldFolders() {
+    for (int i = 0; i < nodeCount_; ++i) delete nodes_[i];
+    delete[] nodes_;
+    delete[] slots_;
+}
+
+int CHeldFolders::FindChild(int parent, const wchar_t* name, int length) const {
+    if (slotCount_ == 0) return -1;
+    const unsigned mask = static_cast<unsigned>(slotCount_ - 1);
+    for (unsigned slot = HashOf(parent, name, length) & mask;; slot = (slot + 1) & mask) {
+        const int index = slots_[slot];
+        if (index < 0) return -1;
+        // A folder let go of stays in the table, no longer found.
+        const Node& node = NodeAt(index);
+        if (node.handle && node.parent == parent && node.name.GetLength() == length &&
+            wcsncmp(node.name.GetString(), name, static_cast<size_t>(length)) == 0)
+            return index;
+    }
+}
+
+// Enters node `index` in the table, at the first free slot from its hash.
+void CHeldFolders::Enter(int index) {
+    const Node& node = NodeAt(index);
+    unsigned slot = HashOf(node.parent, node.name.GetString(), node.name.GetLength());
+    while (slots_[slot &= slotCount_ - 1] >= 0) ++slot;
+    slots_[slot] = index;
+}
+
+// A new node for the folder `name` inside `parent`, entered in the table and
+// in its parent's list of children; -1 when memory runs out.
+int CHeldFolders::NewNode(int parent, const wchar_t* name, int length) {
+    if (2 * nodeCount_ >= slotCount_) {
+        // Twice the room, every node entered anew in a table twice as large
+        // (to 2^28 slots, beyond the folders of any volume).
+        const int count = slotCount_ ? 2 * slotCount_ : 128;
+        if (static_cast<unsigned>(count) > (1u << 28)) return -1;
+        int* slots = new int[count];
+        Node** nodes = new Node*[count / 2];
+        if (!slots || !nodes) {
+            delete[] slots;
+            delete[] nodes;
+            return -1;
+        }
+        for (int i = 0; i < count; ++i) slots[i] = -1;
+        for (int i = 0; i < nodeCount_; ++i) nodes[i] = nodes_[i];
+        delete[] slots_;
+        delete[] nodes_;
+        slots_ = slots;
+        nodes_ = nodes;
+        slotCount_ = count;
+        for (int i = 0; i < nodeCount_; ++i) Enter(i);
+    }
+    Node* node = new Node;
+    if (!node) return -1;
+    node->name = CString(name, length);
+    node->parent = parent;
+    node->nextSibling = FirstChildOf(parent);
+    const int index = nodeCount_++;
+    nodes_[index] = node;
+    FirstChildOf(parent) = index;
+    Enter(index);
+    return index;
 }
 
 int CHeldFolders::PathOf(int index, wchar_t* path) const {
-    int chain[Capacity];
+    // Each folder adds its name and a "\" to the path: a path that fits
+    // holds fewer than PathChars / 2 of them below its root.
+    int chain[PathChars / 2 + 1];
     int depth = 0;
-    for (int at = index; at >= 0 && depth < Capacity; at = nodes_[at].parent) chain[depth++] = at;
+    for (int at = index; at >= 0; at = NodeAt(at).parent) {
+        if (depth == PathChars / 2 + 1) return 0;
+        chain[depth++] = at;
+    }
     int length = 0;
     for (int i = depth - 1; i >= 0; --i) {
-        const CString& name = nodes_[chain[i]].name;
+        const CString& name = NodeAt(chain[i]).name;
         const bool separator = i < depth - 1;
         if (length + (separator ? 1 : 0) + name.GetLength() >= PathChars) return 0;
         if (separator) path[length++] = L'\\';
@@ -86,68 +157,37 @@ int CHeldFolders::PathOf(int index, wchar_t* path) const {
 
 void CHeldFolders::LetGo(int index) {
     LetGoOfBelow(index);
-    nodes_[index].handle.Reset();
-    nodes_[index].name.Empty();
-    if (current_ == index) current_ = nodes_[index].parent;
+    Node& node = NodeAt(index);
+    node.handle.Reset();
+    node.name.Empty();
+    if (current_ == index) current_ = node.parent;
 }
 
 void CHeldFolders::LetGoOfBelow(int index) {
-    for (int i = 0; i < Capacity; ++i)
-        if (nodes_[i].handle && IsBelow(i, index)) {
-            nodes_[i].handle.Reset();
-            nodes_[i].name.Empty();
-        }
-}
-
-// A free slot, or the least recently used folder that holds no other held
-// folder and is not on the current branch, let go of to make room.
-int CHeldFolders::FreeNode() {
-    int oldest = -1;
-    for (int i = 0; i < Capacity; ++i) {
-        if (!nodes_[i].handle) return i;
-        if (current_ >= 0 && (i == current_ || IsBelow(current_, i))) continue;
-        bool holdsOthers = false;
-        for (int j = 0; j < Capacity && !holdsOthers; ++j) holdsOthers = nodes_[j].handle && nodes_[j].parent == i;
-        if (!holdsOthers && (oldest < 0 || nodes_[i].lastUse < nodes_[oldest].lastUse)) oldest = i;
-    }
-    if (oldest >= 0) LetGo(oldest);
-    return oldest;
-}
-
-int CHeldFolders::FindChild(int parent, const wchar_t* name, int length) const {
-    for (int i = 0; i < Capacity; ++i) {
-        const Node& node = nodes_[i];
-        if (!node.handle || node.parent != parent || node.name.GetLength() != length) continue;
-        if (wcsncmp(node.name.GetString(), name, static_cast<size_t>(length)) == 0) return i;
-    }
-    return -1;
+    for (int child = NodeAt(index).firstChild; child >= 0; child = NodeAt(child).nextSibling)
+        if (NodeAt(child).handle) LetGo(child);
 }
 
 // Keeps a freshly opened folder, unless the same folder (the same volume and
 // file index, reached under another spelling) is held already.
 int CHeldFolders::Adopt(CFileHandle& handle, int parent, const wchar_t* name, int length,
                         const BY_HANDLE_FILE_INFORMATION& info) {
-    for (int i = 0; i < Capacity; ++i) {
-        const Node& node = nodes_[i];
-        if (node.handle && node.parent == parent && node.known.volume == info.dwVolumeSerialNumber &&
+    for (int i = FirstChildOf(parent); i >= 0; i = NodeAt(i).nextSibling) {
+        const Node& node = NodeAt(i);
+        if (node.handle && node.known.volume == info.dwVolumeSerialNumber &&
             node.known.indexHigh == info.nFileIndexHigh && node.known.indexLow == info.nFileIndexLow)
             return i;
     }
-    const int index = FreeNode();
+    const int index = NewNode(parent, name, length);
     if (index < 0) return -1;
-    Node& node = nodes_[index];
+    // The rest of what is known starts false.
+    Node& node = NodeAt(index);
     node.handle = static_cast<CFileHandle&&>(handle);
-    node.parent = parent;
-    node.name = CString(name, length);
-    node.known = {info.dwVolumeSerialNumber,
-                  info.nFileIndexHigh,
-                  info.nFileIndexLow,
-                  info.dwFileAttributes,
-                  -1,
-                  false,
-                  false,
-                  false,
-                  false};
+    node.known.volume = info.dwVolumeSerialNumber;
+    node.known.indexHigh = info.nFileIndexHigh;
+    node.known.indexLow = info.nFileIndexLow;
+    node.known.attributes = info.dwFileAttributes;
+    node.known.entries = -1;
     return index;
 }
 
@@ -166,8 +206,8 @@ int CHeldFolders::HoldRoot(const wchar_t* folder, int rootLength) {
 
 int CHeldFolders::HoldNext(int parent, const wchar_t* name, int length) {
     const int found = FindChild(parent, name, length);
-    if (found >= 0) return nodes_[found].known.plannedGone ? -1 : found;
-    HANDLE parentHandle = nodes_[parent].handle.Get();
+    if (found >= 0) return NodeAt(found).known.plannedGone ? -1 : found;
+    HANDLE parentHandle = NodeAt(parent).handle.Get();
     CFileHandle held(OpenInside(parentHandle, name, length,
                                 FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                 ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
@@ -193,7 +233,6 @@ int CHeldFolders::Hold(const wchar_t* folder) {
     if (root == 0 || length >= PathChars) return 0;
     int at = HoldRoot(folder, root);
     if (at < 0) return 0;
-    nodes_[at].lastUse = ++clock_;
     current_ = at;
     for (int start = root, end = root; end <= length; ++end) {
         if (end < length && folder[end] != L'\\') continue;
@@ -205,7 +244,6 @@ int CHeldFolders::Hold(const wchar_t* folder) {
             current_ = -1;
             return 0;
         }
-        nodes_[at].lastUse = ++clock_;
         current_ = at;
     }
     return 1;
@@ -217,7 +255,6 @@ int CHeldFolders::HoldChild(const wchar_t* name) {
     if (length == 0) return 0;
     const int child = HoldNext(current_, name, length);
     if (child < 0) return 0;
-    nodes_[child].lastUse = ++clock_;
     current_ = child;
     return 1;
 }
@@ -232,7 +269,7 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     if (!name || name[1] == L'\0') return 0;
     ++name;
     const int length = lstrlenW(name);
-    HANDLE folder = nodes_[current_].handle.Get();
+    HANDLE folder = NodeAt(current_).handle.Get();
     NTSTATUS status = 0;
     // The rights DeleteFileW asks for; the right to change attributes is
     // asked for only where they stop the deletion.
@@ -255,7 +292,7 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     // Each entry of a folder whose listing showed a link is checked through
     // its handle. A link swapped in after the listing is opened as itself,
     // so at most that link would go.
-    if ((!ListCurrent() || nodes_[current_].known.holdsLink) && HandleIsLink(file.Get())) {
+    if ((!ListCurrent() || NodeAt(current_).known.holdsLink) && HandleIsLink(file.Get())) {
         LogOutcomeOf(run_, L"file", path, false, LinkLeftAlone);
         return 0;
     }
@@ -285,32 +322,32 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     file.Reset();
     LogOutcomeOf(run_, L"file", path, deleted != 0, reason);
     // A plan goes on as if the file had gone.
-    Knowledge& known = nodes_[current_].known;
+    Knowledge& known = NodeAt(current_).known;
     if (deleted && known.entries > 0) --known.entries;
     if (deleted && IsDesktopIni(name, length)) known.holdsDesktopIni = false;
     return deleted;
 }
 
 int CHeldFolders::ClearCurrentAttributes() {
-    if (current_ < 0 || nodes_[current_].parent < 0) return 0;
-    Knowledge& known = nodes_[current_].known;
+    if (current_ < 0 || NodeAt(current_).parent < 0) return 0;
+    Knowledge& known = NodeAt(current_).known;
     if ((known.attributes & ClearedAttributes) == known.attributes) return 1;
     if (run_.IsPlan()) return 1;
-    if (!SetBasicAttributes(nodes_[current_].handle.Get(), FILE_ATTRIBUTE_NORMAL)) return 0;
+    if (!SetBasicAttributes(NodeAt(current_).handle.Get(), FILE_ATTRIBUTE_NORMAL)) return 0;
     known.attributes = FILE_ATTRIBUTE_DIRECTORY;
     return 1;
 }
 
 int CHeldFolders::ListCurrent() {
     if (current_ < 0) return 0;
-    Knowledge& known = nodes_[current_].known;
+    Knowledge& known = NodeAt(current_).known;
     if (known.entries >= 0) return 1;
     LONGLONG buffer[1024];  // 8-byte aligned, as the entries' time fields want
     int entries = 0;
     bool desktopIni = false, link = false;
     for (int restart = 1;; restart = 0) {
         ULONG_PTR filled = 0;
-        const NTSTATUS status = ListFolder(nodes_[current_].handle.Get(), buffer, sizeof buffer, restart, &filled);
+        const NTSTATUS status = ListFolder(NodeAt(current_).handle.Get(), buffer, sizeof buffer, restart, &filled);
         if (status < 0 || filled == 0) break;
         const BYTE* at = reinterpret_cast<const BYTE*>(buffer);
         const BYTE* end = at + filled;
@@ -325,7 +362,7 @@ int CHeldFolders::ListCurrent() {
             const int child = (entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !dots
                                   ? FindChild(current_, entryName, nameLength)
                                   : -1;
-            if (!dots && (child < 0 || !nodes_[child].known.plannedGone)) ++entries;
+            if (!dots && (child < 0 || !NodeAt(child).known.plannedGone)) ++entries;
             if ((entry->fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(entry->reparseTagOrEaSize))
                 link = true;
             if (!(entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDesktopIni(entryName, nameLength))
@@ -342,19 +379,20 @@ int CHeldFolders::ListCurrent() {
 
 int CHeldFolders::CurrentHoldsDesktopIni() {
     if (!ListCurrent()) return 1;
-    return nodes_[current_].known.holdsDesktopIni ? 1 : 0;
+    return NodeAt(current_).known.holdsDesktopIni ? 1 : 0;
 }
 
 int CHeldFolders::CurrentMayBeEmpty() {
     if (!ListCurrent()) return 1;
-    nodes_[current_].known.reached = true;
-    return nodes_[current_].known.entries == 0 ? 1 : 0;
+    NodeAt(current_).known.reached = true;
+    return NodeAt(current_).known.entries == 0 ? 1 : 0;
 }
 
 void CHeldFolders::LogFoldersKept() {
-    for (int i = 0; i < Capacity; ++i) {
-        if (!nodes_[i].handle || !nodes_[i].known.reached) continue;
-        nodes_[i].known.reached = false;
+    for (int i = 0; i < nodeCount_; ++i) {
+        Node& node = NodeAt(i);
+        if (!node.handle || !node.known.reached) continue;
+        node.known.reached = false;
         wchar_t path[PathChars];
         if (PathOf(i, path)) LogOutcomeOf(run_, L"folder", path, false, ERROR_DIR_NOT_EMPTY);
     }
@@ -381,17 +419,17 @@ void CHeldFolders::ApplyWalkDirectory() {
 }
 
 int CHeldFolders::RemoveCurrent() {
-    if (current_ < 0 || nodes_[current_].parent < 0) return 0;
+    if (current_ < 0 || NodeAt(current_).parent < 0) return 0;
     ApplyWalkDirectory();
     const int index = current_;
-    const int parent = nodes_[index].parent;
+    const int parent = NodeAt(index).parent;
     wchar_t heldPath[PathChars];
     if (!PathOf(index, heldPath)) return 0;
-    const CString& name = nodes_[index].name;
-    CFileHandle removable(OpenInside(nodes_[parent].handle.Get(), name.GetString(), name.GetLength(),
+    const CString& name = NodeAt(index).name;
+    CFileHandle removable(OpenInside(NodeAt(parent).handle.Get(), name.GetString(), name.GetLength(),
                                      DELETE | FILE_READ_ATTRIBUTES, ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
     BY_HANDLE_FILE_INFORMATION heldInformation, removableInformation;
-    if (!removable || HandleIsLink(nodes_[index].handle.Get(), &heldInformation) ||
+    if (!removable || HandleIsLink(NodeAt(index).handle.Get(), &heldInformation) ||
         HandleIsLink(removable.Get(), &removableInformation) || NameIsLink(heldPath) ||
         heldInformation.dwVolumeSerialNumber != removableInformation.dwVolumeSerialNumber ||
         heldInformation.nFileIndexHigh != removableInformation.nFileIndexHigh ||
@@ -402,20 +440,20 @@ int CHeldFolders::RemoveCurrent() {
     // A plan takes the folder for removed when nothing is left in it.
     if (run_.IsPlan()) {
         const bool empty = CurrentMayBeEmpty() != 0;
-        nodes_[index].known.reached = false;
+        NodeAt(index).known.reached = false;
         LogOutcomeOf(run_, L"folder", heldPath, empty, ERROR_DIR_NOT_EMPTY);
         if (!empty) return 0;
         // It stays held, marked gone, so that later walks find it missing
         // as they would after a real removal.
-        nodes_[index].known.plannedGone = true;
+        NodeAt(index).known.plannedGone = true;
         current_ = parent;
-        if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
+        if (NodeAt(parent).known.entries > 0) --NodeAt(parent).known.entries;
         return 1;
     }
     // Held folders inside it are let go of first: they would keep it in use.
     LetGoOfBelow(index);
     // Refused at once for a folder that is not empty: it stays held.
-    nodes_[index].known.reached = false;
+    NodeAt(index).known.reached = false;
     if (!MarkForDeletion(removable.Get())) {
         LogOutcomeOf(run_, L"folder", heldPath, false, ERROR_DIR_NOT_EMPTY);
         return 0;
@@ -424,6 +462,6 @@ int CHeldFolders::RemoveCurrent() {
     removable.Reset();
     if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) return 0;
     LogOutcomeOf(run_, L"folder", heldPath, true, 0);
-    if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
+    if (NodeAt(parent).known.entries > 0) --NodeAt(parent).known.entries;
     return 1;
 }
