@@ -91,11 +91,14 @@ public:
 private:
     static constexpr int PathChars = 256;
 
-    // What is known of a held folder: its identity, its attributes when held
-    // or last cleared, and, once listed (entries >= 0), its entry count and
-    // whether it holds a "desktop.ini" or a link.
+    // What is known of a held folder: its identity (its volume, which a
+    // folder below a root shares with the folder it was opened in, and its
+    // file index), its attributes when held or last cleared, and, once
+    // listed (entries >= 0), its entry count and whether it holds a
+    // "desktop.ini" or a link.
     struct Knowledge {
-        DWORD volume, indexHigh, indexLow;
+        DWORD volume;
+        ULARGE_INTEGER index;
         DWORD attributes;
         int entries;
         bool holdsDesktopIni;
@@ -103,40 +106,39 @@ private:
         bool reached;      // a walk's climb came to it
         bool plannedGone;  // a plan has taken it for removed
     };
-    // A folder held now, or let go of (no handle) and no longer found.
+    // A folder held now, or let go of (no handle) and no longer found. Each
+    // node is allocated on its own and never moves.
     struct Node {
         CFileHandle handle;
-        int parent = -1;       // -1 for a root
-        int firstChild = -1;   // the folders held inside it, linked
-        int nextSibling = -1;  // through their nextSibling
-        CString name;          // the root's text up to its last "\", or the folder's own name
+        Node* parent = nullptr;       // null for a root
+        Node* firstChild = nullptr;   // the folders held inside it, linked
+        Node* nextSibling = nullptr;  // through their nextSibling
+        Node* nextMade = nullptr;     // every node, in the order made
+        CString name;                 // the root's text up to its last "\", or the folder's own name
         Knowledge known = {};
     };
 
-    Node& NodeAt(int index) const { return *nodes_[index]; }
-    int& FirstChildOf(int parent) { return parent < 0 ? firstRoot_ : NodeAt(parent).firstChild; }
-    void Enter(int index);
-    int NewNode(int parent, const wchar_t* name, int length);
-    int FindChild(int parent, const wchar_t* name, int length) const;
-    int HoldRoot(const wchar_t* folder, int rootLength);
-    int HoldNext(int parent, const wchar_t* name, int length);
-    int Adopt(CFileHandle& handle, int parent, const wchar_t* name, int length, const BY_HANDLE_FILE_INFORMATION& info);
-    void LetGo(int index);
-    void LetGoOfBelow(int index);
-    int PathOf(int index, wchar_t* path) const;
+    void Enter(Node* node);
+    Node* NewNode(Node* parent, const wchar_t* name, int length);
+    Node* FindChild(const Node* parent, const wchar_t* name, int length) const;
+    Node* HoldRoot(const wchar_t* folder, int rootLength);
+    Node* HoldNext(Node* parent, const wchar_t* name, int length);
+    Node* Adopt(CFileHandle& handle, Node* parent, const wchar_t* name, int length, const Knowledge& facts);
+    void LetGo(Node* node);
+    void LetGoOfBelow(Node* node);
+    int PathOf(const Node* node, wchar_t* path) const;
     int ListCurrent();
 
     CRemovalRun& run_;
-    // Every node made, each allocated on its own so that a reference to one
-    // stays good while others are added; room for half as many as slots_.
-    Node** nodes_ = nullptr;
+    Node* firstRoot_ = nullptr;
+    Node* firstMade_ = nullptr;
+    Node** lastMade_ = &firstMade_;
     int nodeCount_ = 0;
-    int firstRoot_ = -1;
-    // The nodes by parent and name: open addressing, -1 for a free slot,
+    // The nodes by parent and name: open addressing, null for a free slot,
     // at most half the slots taken.
-    int* slots_ = nullptr;
+    Node** slots_ = nullptr;
     int slotCount_ = 0;
-    int current_ = -1;
+    Node* current_ = nullptr;
     wchar_t walkDirectory_[PathChars] = L"";
     bool walkDirectoryPending_ = false;
 };
