@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "support/Handles.h"
+#include "support/LibrarySearch.h"
 
 CRunOptions RunOptions;
 
@@ -24,13 +25,34 @@ bool IsSwitch(const wchar_t* argument, const wchar_t* name) {
     }
 }
 
+// Whether anything but blanks follows the program's name, which
+// CommandLineToArgvW takes up to the next quotation mark when the text
+// starts with one, else up to the first blank or tab.
+bool HoldsArguments(const wchar_t* commandLine) {
+    const wchar_t* c = commandLine;
+    if (*c == L'"') {
+        do ++c;
+        while (*c && *c != L'"');
+        if (*c) ++c;
+    } else {
+        while (*c && *c != L' ' && *c != L'\t') ++c;
+    }
+    for (; *c; ++c)
+        if (*c != L' ' && *c != L'\t') return true;
+    return false;
+}
+
 class CArgumentList {
 public:
     explicit CArgumentList(const wchar_t* commandLine) {
         // An empty text would make CommandLineToArgvW name this program:
-        // it holds no argument.
-        empty_ = !commandLine || !commandLine[0];
-        if (!empty_) arguments_.Reset(CommandLineToArgvW(commandLine, &count_));
+        // it holds no argument. A program's name alone holds none either,
+        // and shell32 is loaded only to split a line that has arguments.
+        empty_ = !commandLine || !commandLine[0] || !HoldsArguments(commandLine);
+        if (empty_) return;
+        using SplitFunction = LPWSTR*(WINAPI*)(LPCWSTR, int*);
+        if (const auto split = SystemFunction<SplitFunction>(L"shell32.dll", "CommandLineToArgvW"))
+            arguments_.Reset(split(commandLine, &count_));
         if (!arguments_) count_ = 0;
     }
     bool IsValid() const { return empty_ || arguments_.IsValid(); }

@@ -6,6 +6,7 @@
 #include "framework/String.h"
 #include "removal/RemovalRun.h"
 #include "support/Handles.h"
+#include "support/LibrarySearch.h"
 #include "support/Registry.h"
 
 namespace {
@@ -82,5 +83,7 @@ void RestoreFileAssociations(const CString& productKey, int isVistaOrLater, CRem
         }
         record.Reset();
     }
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+    using ChangeNotifyFunction = void(WINAPI*)(LONG, UINT, LPCVOID, LPCVOID);
+    if (const auto notify = SystemFunction<ChangeNotifyFunction>(L"shell32.dll", "SHChangeNotify"))
+        notify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 }

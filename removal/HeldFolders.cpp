@@ -50,6 +50,14 @@ bool IsDesktopIni(const wchar_t* name, int length) {
     return true;
 }
 
+// The place of a held folder in the table of held folders: FNV-1a over its
+// parent's address and its name's characters.
+unsigned HashOf(const void* parent, const wchar_t* name, int length) {
+    unsigned hash = (2166136261u ^ static_cast<unsigned>(reinterpret_cast<UINT_PTR>(parent))) * 16777619u;
+    for (int i = 0; i < length; ++i) hash = (hash ^ name[i]) * 16777619u;
+    return hash;
+}
+
 // One log line for a file or folder: done, or (in a plan) to be done.
 void LogOutcomeOf(const CRemovalRun& run, const wchar_t* what, const wchar_t* path, bool done, DWORD reason) {
     const bool plan = run.IsPlan() != 0;
@@ -62,19 +70,76 @@ void LogOutcomeOf(const CRemovalRun& run, const wchar_t* what, const wchar_t* pa
 
 void (*RemovalCheckedHook)(const wchar_t* folder) = nullptr;
 
-bool CHeldFolders::IsBelow(int index, int ancestor) const {
-    for (int at = nodes_[index].parent; at >= 0; at = nodes_[at].parent)
-        if (at == ancestor) return true;
-    return false;
+CHeldFolders::~CHeldFolders() {
+    for (Node* node = firstMade_; node;) {
+        Node* next = node->nextMade;
+        delete node;
+        node = next;
+    }
+    delete[] slots_;
 }
 
-int CHeldFolders::PathOf(int index, wchar_t* path) const {
-    int chain[Capacity];
+CHeldFolders::Node* CHeldFolders::FindChild(const Node* parent, const wchar_t* name, int length) const {
+    if (slotCount_ == 0) return nullptr;
+    const unsigned mask = static_cast<unsigned>(slotCount_ - 1);
+    for (unsigned slot = HashOf(parent, name, length) & mask;; slot = (slot + 1) & mask) {
+        Node* node = slots_[slot];
+        if (!node) return nullptr;
+        // A folder let go of stays in the table, no longer found.
+        if (node->handle && node->parent == parent && node->name.GetLength() == length &&
+            wcsncmp(node->name.GetString(), name, static_cast<size_t>(length)) == 0)
+            return node;
+    }
+}
+
+// Enters `node` in the table, at the first free slot from its hash.
+void CHeldFolders::Enter(Node* node) {
+    unsigned slot = HashOf(node->parent, node->name.GetString(), node->name.GetLength());
+    while (slots_[slot &= slotCount_ - 1]) ++slot;
+    slots_[slot] = node;
+}
+
+// A new node for the folder `name` inside `parent`, entered in the table and
+// in its parent's list of children; null when memory runs out.
+CHeldFolders::Node* CHeldFolders::NewNode(Node* parent, const wchar_t* name, int length) {
+    if (2 * nodeCount_ >= slotCount_) {
+        // Every node entered anew in a table twice as large (to 2^28 slots,
+        // beyond the folders of any volume).
+        const int count = slotCount_ ? 2 * slotCount_ : 128;
+        if (static_cast<unsigned>(count) > (1u << 28)) return nullptr;
+        Node** slots = new Node*[count]();
+        if (!slots) return nullptr;
+        delete[] slots_;
+        slots_ = slots;
+        slotCount_ = count;
+        for (Node* made = firstMade_; made; made = made->nextMade) Enter(made);
+    }
+    Node* node = new Node;
+    if (!node) return nullptr;
+    node->name = CString(name, length);
+    node->parent = parent;
+    Node*& first = parent ? parent->firstChild : firstRoot_;
+    node->nextSibling = first;
+    first = node;
+    *lastMade_ = node;
+    lastMade_ = &node->nextMade;
+    ++nodeCount_;
+    Enter(node);
+    return node;
+}
+
+int CHeldFolders::PathOf(const Node* node, wchar_t* path) const {
+    // Each folder adds its name and a "\" to the path: a path that fits
+    // holds fewer than PathChars / 2 of them below its root.
+    const Node* chain[PathChars / 2 + 1];
     int depth = 0;
-    for (int at = index; at >= 0 && depth < Capacity; at = nodes_[at].parent) chain[depth++] = at;
+    for (const Node* at = node; at; at = at->parent) {
+        if (depth == PathChars / 2 + 1) return 0;
+        chain[depth++] = at;
+    }
     int length = 0;
     for (int i = depth - 1; i >= 0; --i) {
-        const CString& name = nodes_[chain[i]].name;
+        const CString& name = chain[i]->name;
         const bool separator = i < depth - 1;
         if (length + (separator ? 1 : 0) + name.GetLength() >= PathChars) return 0;
         if (separator) path[length++] = L'\\';
@@ -84,90 +149,54 @@ int CHeldFolders::PathOf(int index, wchar_t* path) const {
     return length;
 }
 
-void CHeldFolders::LetGo(int index) {
-    LetGoOfBelow(index);
-    nodes_[index].handle.Reset();
-    nodes_[index].name.Empty();
-    if (current_ == index) current_ = nodes_[index].parent;
+void CHeldFolders::LetGo(Node* node) {
+    LetGoOfBelow(node);
+    node->handle.Reset();
+    node->name.Empty();
+    if (current_ == node) current_ = node->parent;
 }
 
-void CHeldFolders::LetGoOfBelow(int index) {
-    for (int i = 0; i < Capacity; ++i)
-        if (nodes_[i].handle && IsBelow(i, index)) {
-            nodes_[i].handle.Reset();
-            nodes_[i].name.Empty();
-        }
-}
-
-// A free slot, or the least recently used folder that holds no other held
-// folder and is not on the current branch, let go of to make room.
-int CHeldFolders::FreeNode() {
-    int oldest = -1;
-    for (int i = 0; i < Capacity; ++i) {
-        if (!nodes_[i].handle) return i;
-        if (current_ >= 0 && (i == current_ || IsBelow(current_, i))) continue;
-        bool holdsOthers = false;
-        for (int j = 0; j < Capacity && !holdsOthers; ++j) holdsOthers = nodes_[j].handle && nodes_[j].parent == i;
-        if (!holdsOthers && (oldest < 0 || nodes_[i].lastUse < nodes_[oldest].lastUse)) oldest = i;
-    }
-    if (oldest >= 0) LetGo(oldest);
-    return oldest;
-}
-
-int CHeldFolders::FindChild(int parent, const wchar_t* name, int length) const {
-    for (int i = 0; i < Capacity; ++i) {
-        const Node& node = nodes_[i];
-        if (!node.handle || node.parent != parent || node.name.GetLength() != length) continue;
-        if (wcsncmp(node.name.GetString(), name, static_cast<size_t>(length)) == 0) return i;
-    }
-    return -1;
+void CHeldFolders::LetGoOfBelow(Node* node) {
+    for (Node* child = node->firstChild; child; child = child->nextSibling)
+        if (child->handle) LetGo(child);
 }
 
 // Keeps a freshly opened folder, unless the same folder (the same volume and
-// file index, reached under another spelling) is held already.
-int CHeldFolders::Adopt(CFileHandle& handle, int parent, const wchar_t* name, int length,
-                        const BY_HANDLE_FILE_INFORMATION& info) {
-    for (int i = 0; i < Capacity; ++i) {
-        const Node& node = nodes_[i];
-        if (node.handle && node.parent == parent && node.known.volume == info.dwVolumeSerialNumber &&
-            node.known.indexHigh == info.nFileIndexHigh && node.known.indexLow == info.nFileIndexLow)
-            return i;
-    }
-    const int index = FreeNode();
-    if (index < 0) return -1;
-    Node& node = nodes_[index];
-    node.handle = static_cast<CFileHandle&&>(handle);
-    node.parent = parent;
-    node.name = CString(name, length);
-    node.known = {info.dwVolumeSerialNumber,
-                  info.nFileIndexHigh,
-                  info.nFileIndexLow,
-                  info.dwFileAttributes,
-                  -1,
-                  false,
-                  false,
-                  false,
-                  false};
-    return index;
+// file index, reached under another spelling) is held already. `facts` holds
+// its identity and attributes, and no listing yet.
+CHeldFolders::Node* CHeldFolders::Adopt(CFileHandle& handle, Node* parent, const wchar_t* name, int length,
+                                        const Knowledge& facts) {
+    for (Node* node = parent ? parent->firstChild : firstRoot_; node; node = node->nextSibling)
+        if (node->handle && node->known.volume == facts.volume && node->known.index.QuadPart == facts.index.QuadPart)
+            return node;
+    Node* node = NewNode(parent, name, length);
+    if (!node) return nullptr;
+    node->handle = static_cast<CFileHandle&&>(handle);
+    node->known = facts;
+    return node;
 }
 
-int CHeldFolders::HoldRoot(const wchar_t* folder, int rootLength) {
+CHeldFolders::Node* CHeldFolders::HoldRoot(const wchar_t* folder, int rootLength) {
     // The root's text without its final "\", so that paths join with "\".
-    const int found = FindChild(-1, folder, rootLength - 1);
-    if (found >= 0) return found;
+    if (Node* found = FindChild(nullptr, folder, rootLength - 1)) return found;
     wchar_t rootPath[PathChars];
     lstrcpynW(rootPath, folder, rootLength + 1);
     CFileHandle root(CreateFileW(rootPath, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, ShareAll,
                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
-    if (!root || !GetFileInformationByHandle(root.Get(), &info)) return -1;
-    return Adopt(root, -1, folder, rootLength - 1, info);
+    if (!root || !GetFileInformationByHandle(root.Get(), &info)) return nullptr;
+    Knowledge facts = {};
+    facts.volume = info.dwVolumeSerialNumber;
+    facts.index.LowPart = info.nFileIndexLow;
+    facts.index.HighPart = info.nFileIndexHigh;
+    facts.attributes = info.dwFileAttributes;
+    facts.entries = -1;
+    return Adopt(root, nullptr, folder, rootLength - 1, facts);
 }
 
-int CHeldFolders::HoldNext(int parent, const wchar_t* name, int length) {
-    const int found = FindChild(parent, name, length);
-    if (found >= 0) return nodes_[found].known.plannedGone ? -1 : found;
-    HANDLE parentHandle = nodes_[parent].handle.Get();
+CHeldFolders::Node* CHeldFolders::HoldNext(Node* parent, const wchar_t* name, int length) {
+    if (Node* found = FindChild(parent, name, length)) return found->known.plannedGone ? nullptr : found;
+    HANDLE parentHandle = parent->handle.Get();
     CFileHandle held(OpenInside(parentHandle, name, length,
                                 FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                 ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
@@ -178,22 +207,27 @@ int CHeldFolders::HoldNext(int parent, const wchar_t* name, int length) {
     // here, and afterwards the handle stays with this folder.
     wchar_t heldPath[PathChars];
     const int parentLength = PathOf(parent, heldPath);
-    if (!held || parentLength == 0 || parentLength + 1 + length >= PathChars) return -1;
+    if (!held || parentLength == 0 || parentLength + 1 + length >= PathChars) return nullptr;
     heldPath[parentLength] = L'\\';
     lstrcpynW(heldPath + parentLength + 1, name, length + 1);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (HandleIsLink(held.Get(), &info) || NameIsLink(heldPath)) return -1;
-    return Adopt(held, parent, name, length, info);
+    EntryFacts entry;
+    if (!FactsOfHandle(held.Get(), &entry) || entry.link || NameIsLink(heldPath)) return nullptr;
+    // Not a link, it lies on the volume of the folder it was opened in.
+    Knowledge facts = {};
+    facts.volume = parent->known.volume;
+    facts.index = entry.index;
+    facts.attributes = entry.attributes;
+    facts.entries = -1;
+    return Adopt(held, parent, name, length, facts);
 }
 
 int CHeldFolders::Hold(const wchar_t* folder) {
-    current_ = -1;
+    current_ = nullptr;
     const int length = lstrlenW(folder);
     const int root = RootLength(folder);
     if (root == 0 || length >= PathChars) return 0;
-    int at = HoldRoot(folder, root);
-    if (at < 0) return 0;
-    nodes_[at].lastUse = ++clock_;
+    Node* at = HoldRoot(folder, root);
+    if (!at) return 0;
     current_ = at;
     for (int start = root, end = root; end <= length; ++end) {
         if (end < length && folder[end] != L'\\') continue;
@@ -201,38 +235,33 @@ int CHeldFolders::Hold(const wchar_t* folder) {
         start = end + 1;
         if (end == nameStart) continue;  // "\\" inside the path
         at = HoldNext(at, folder + nameStart, end - nameStart);
-        if (at < 0) {
-            current_ = -1;
-            return 0;
-        }
-        nodes_[at].lastUse = ++clock_;
         current_ = at;
+        if (!at) return 0;
     }
     return 1;
 }
 
 int CHeldFolders::HoldChild(const wchar_t* name) {
-    if (current_ < 0) return 0;
+    if (!current_) return 0;
     const int length = lstrlenW(name);
     if (length == 0) return 0;
-    const int child = HoldNext(current_, name, length);
-    if (child < 0) return 0;
-    nodes_[child].lastUse = ++clock_;
+    Node* child = HoldNext(current_, name, length);
+    if (!child) return 0;
     current_ = child;
     return 1;
 }
 
 void CHeldFolders::LetGoOfCurrent() {
-    if (current_ >= 0) LetGo(current_);
+    if (current_) LetGo(current_);
 }
 
 int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
-    if (current_ < 0) return 0;
+    if (!current_) return 0;
     const wchar_t* name = wcsrchr(path, L'\\');
     if (!name || name[1] == L'\0') return 0;
     ++name;
     const int length = lstrlenW(name);
-    HANDLE folder = nodes_[current_].handle.Get();
+    HANDLE folder = current_->handle.Get();
     NTSTATUS status = 0;
     // The rights DeleteFileW asks for; the right to change attributes is
     // asked for only where they stop the deletion.
@@ -255,7 +284,7 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     // Each entry of a folder whose listing showed a link is checked through
     // its handle. A link swapped in after the listing is opened as itself,
     // so at most that link would go.
-    if ((!ListCurrent() || nodes_[current_].known.holdsLink) && HandleIsLink(file.Get())) {
+    if ((!ListCurrent() || current_->known.holdsLink) && HandleIsLink(file.Get())) {
         LogOutcomeOf(run_, L"file", path, false, LinkLeftAlone);
         return 0;
     }
@@ -285,32 +314,32 @@ int CHeldFolders::DeleteFileInCurrent(const wchar_t* path) {
     file.Reset();
     LogOutcomeOf(run_, L"file", path, deleted != 0, reason);
     // A plan goes on as if the file had gone.
-    Knowledge& known = nodes_[current_].known;
+    Knowledge& known = current_->known;
     if (deleted && known.entries > 0) --known.entries;
     if (deleted && IsDesktopIni(name, length)) known.holdsDesktopIni = false;
     return deleted;
 }
 
 int CHeldFolders::ClearCurrentAttributes() {
-    if (current_ < 0 || nodes_[current_].parent < 0) return 0;
-    Knowledge& known = nodes_[current_].known;
+    if (!current_ || !current_->parent) return 0;
+    Knowledge& known = current_->known;
     if ((known.attributes & ClearedAttributes) == known.attributes) return 1;
     if (run_.IsPlan()) return 1;
-    if (!SetBasicAttributes(nodes_[current_].handle.Get(), FILE_ATTRIBUTE_NORMAL)) return 0;
+    if (!SetBasicAttributes(current_->handle.Get(), FILE_ATTRIBUTE_NORMAL)) return 0;
     known.attributes = FILE_ATTRIBUTE_DIRECTORY;
     return 1;
 }
 
 int CHeldFolders::ListCurrent() {
-    if (current_ < 0) return 0;
-    Knowledge& known = nodes_[current_].known;
+    if (!current_) return 0;
+    Knowledge& known = current_->known;
     if (known.entries >= 0) return 1;
     LONGLONG buffer[1024];  // 8-byte aligned, as the entries' time fields want
     int entries = 0;
     bool desktopIni = false, link = false;
     for (int restart = 1;; restart = 0) {
         ULONG_PTR filled = 0;
-        const NTSTATUS status = ListFolder(nodes_[current_].handle.Get(), buffer, sizeof buffer, restart, &filled);
+        const NTSTATUS status = ListFolder(current_->handle.Get(), buffer, sizeof buffer, restart, &filled);
         if (status < 0 || filled == 0) break;
         const BYTE* at = reinterpret_cast<const BYTE*>(buffer);
         const BYTE* end = at + filled;
@@ -322,10 +351,10 @@ int CHeldFolders::ListCurrent() {
                               (nameLength == 2 && entryName[0] == L'.' && entryName[1] == L'.');
             // A plan's folders taken for removed are still there; they are
             // not counted, as after a real removal.
-            const int child = (entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !dots
-                                  ? FindChild(current_, entryName, nameLength)
-                                  : -1;
-            if (!dots && (child < 0 || !nodes_[child].known.plannedGone)) ++entries;
+            const Node* child = (entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !dots
+                                    ? FindChild(current_, entryName, nameLength)
+                                    : nullptr;
+            if (!dots && (!child || !child->known.plannedGone)) ++entries;
             if ((entry->fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(entry->reparseTagOrEaSize))
                 link = true;
             if (!(entry->fileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDesktopIni(entryName, nameLength))
@@ -342,21 +371,21 @@ int CHeldFolders::ListCurrent() {
 
 int CHeldFolders::CurrentHoldsDesktopIni() {
     if (!ListCurrent()) return 1;
-    return nodes_[current_].known.holdsDesktopIni ? 1 : 0;
+    return current_->known.holdsDesktopIni ? 1 : 0;
 }
 
 int CHeldFolders::CurrentMayBeEmpty() {
     if (!ListCurrent()) return 1;
-    nodes_[current_].known.reached = true;
-    return nodes_[current_].known.entries == 0 ? 1 : 0;
+    current_->known.reached = true;
+    return current_->known.entries == 0 ? 1 : 0;
 }
 
 void CHeldFolders::LogFoldersKept() {
-    for (int i = 0; i < Capacity; ++i) {
-        if (!nodes_[i].handle || !nodes_[i].known.reached) continue;
-        nodes_[i].known.reached = false;
+    for (Node* node = firstMade_; node; node = node->nextMade) {
+        if (!node->handle || !node->known.reached) continue;
+        node->known.reached = false;
         wchar_t path[PathChars];
-        if (PathOf(i, path)) LogOutcomeOf(run_, L"folder", path, false, ERROR_DIR_NOT_EMPTY);
+        if (PathOf(node, path)) LogOutcomeOf(run_, L"folder", path, false, ERROR_DIR_NOT_EMPTY);
     }
 }
 
@@ -381,49 +410,50 @@ void CHeldFolders::ApplyWalkDirectory() {
 }
 
 int CHeldFolders::RemoveCurrent() {
-    if (current_ < 0 || nodes_[current_].parent < 0) return 0;
+    if (!current_ || !current_->parent) return 0;
     ApplyWalkDirectory();
-    const int index = current_;
-    const int parent = nodes_[index].parent;
+    Node* held = current_;
+    Node* parent = held->parent;
     wchar_t heldPath[PathChars];
-    if (!PathOf(index, heldPath)) return 0;
-    const CString& name = nodes_[index].name;
-    CFileHandle removable(OpenInside(nodes_[parent].handle.Get(), name.GetString(), name.GetLength(),
+    if (!PathOf(held, heldPath)) return 0;
+    const CString& name = held->name;
+    CFileHandle removable(OpenInside(parent->handle.Get(), name.GetString(), name.GetLength(),
                                      DELETE | FILE_READ_ATTRIBUTES, ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
-    BY_HANDLE_FILE_INFORMATION heldInformation, removableInformation;
-    if (!removable || HandleIsLink(nodes_[index].handle.Get(), &heldInformation) ||
-        HandleIsLink(removable.Get(), &removableInformation) || NameIsLink(heldPath) ||
-        heldInformation.dwVolumeSerialNumber != removableInformation.dwVolumeSerialNumber ||
-        heldInformation.nFileIndexHigh != removableInformation.nFileIndexHigh ||
-        heldInformation.nFileIndexLow != removableInformation.nFileIndexLow) {
+    // The held folder keeps the volume and index it was held with; neither it
+    // nor the folder now at its name may be a link, so both lie on the
+    // parent's volume, and they must have the same index.
+    EntryFacts heldFacts, removableFacts;
+    if (!removable || !FactsOfHandle(held->handle.Get(), &heldFacts) || heldFacts.link ||
+        !FactsOfHandle(removable.Get(), &removableFacts) || removableFacts.link || NameIsLink(heldPath) ||
+        removableFacts.index.QuadPart != held->known.index.QuadPart) {
         LogOutcomeOf(run_, L"folder", heldPath, false, removable ? LinkLeftAlone : ERROR_PATH_NOT_FOUND);
         return 0;
     }
     // A plan takes the folder for removed when nothing is left in it.
     if (run_.IsPlan()) {
         const bool empty = CurrentMayBeEmpty() != 0;
-        nodes_[index].known.reached = false;
+        held->known.reached = false;
         LogOutcomeOf(run_, L"folder", heldPath, empty, ERROR_DIR_NOT_EMPTY);
         if (!empty) return 0;
         // It stays held, marked gone, so that later walks find it missing
         // as they would after a real removal.
-        nodes_[index].known.plannedGone = true;
+        held->known.plannedGone = true;
         current_ = parent;
-        if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
+        if (parent->known.entries > 0) --parent->known.entries;
         return 1;
     }
     // Held folders inside it are let go of first: they would keep it in use.
-    LetGoOfBelow(index);
+    LetGoOfBelow(held);
     // Refused at once for a folder that is not empty: it stays held.
-    nodes_[index].known.reached = false;
+    held->known.reached = false;
     if (!MarkForDeletion(removable.Get())) {
         LogOutcomeOf(run_, L"folder", heldPath, false, ERROR_DIR_NOT_EMPTY);
         return 0;
     }
-    LetGo(index);
+    LetGo(held);
     removable.Reset();
     if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) return 0;
     LogOutcomeOf(run_, L"folder", heldPath, true, 0);
-    if (nodes_[parent].known.entries > 0) --nodes_[parent].known.entries;
+    if (parent->known.entries > 0) --parent->known.entries;
     return 1;
 }

@@ -7,12 +7,15 @@
 // away meanwhile is still the one acted on, and a link never leads it
 // elsewhere.
 //
-// The held folders form a tree from their drive or share roots. Walks that
-// alternate between branches (a listed file's folder and its companion's)
-// find their folders still held, each once, together with what was learnt
-// of it: its attributes and, once listed, its entry count and whether it
-// holds a "desktop.ini" or a link. The walks act on one folder at a time,
-// the current one.
+// The held folders form a tree from their drive or share roots, and every
+// folder a step meets stays held until the step ends (or the folder is
+// removed): walks that move between branches, however the list is ordered,
+// find their folders still held, each opened, checked and listed once,
+// together with what was learnt of it: its attributes and, once listed, its
+// entry count and whether it holds a "desktop.ini" or a link. A folder is
+// found by its parent and name through a hash table, so the cost of a walk
+// does not grow with the number of folders held. The walks act on one
+// folder at a time, the current one.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +30,7 @@ public:
     // The folders' deletions are planned or made for `run`, and logged
     // through it.
     explicit CHeldFolders(CRemovalRun& run) : run_(run) {}
+    ~CHeldFolders();
     CHeldFolders(const CHeldFolders&) = delete;
     CHeldFolders& operator=(const CHeldFolders&) = delete;
 
@@ -85,14 +89,16 @@ public:
     void LogFoldersKept();
 
 private:
-    static constexpr int Capacity = 160;
     static constexpr int PathChars = 256;
 
-    // What is known of a held folder: its identity, its attributes when held
-    // or last cleared, and, once listed (entries >= 0), its entry count and
-    // whether it holds a "desktop.ini" or a link.
+    // What is known of a held folder: its identity (its volume, which a
+    // folder below a root shares with the folder it was opened in, and its
+    // file index), its attributes when held or last cleared, and, once
+    // listed (entries >= 0), its entry count and whether it holds a
+    // "desktop.ini" or a link.
     struct Knowledge {
-        DWORD volume, indexHigh, indexLow;
+        DWORD volume;
+        ULARGE_INTEGER index;
         DWORD attributes;
         int entries;
         bool holdsDesktopIni;
@@ -100,31 +106,41 @@ private:
         bool reached;      // a walk's climb came to it
         bool plannedGone;  // a plan has taken it for removed
     };
+    // A folder held now, or let go of (no handle) and no longer found. Each
+    // node is allocated on its own and never moves.
     struct Node {
         CFileHandle handle;
-        int parent = -1;  // -1 for a root
-        CString name;     // the root's text up to its last "\", or the folder's own name
+        Node* parent = nullptr;       // null for a root
+        Node* firstChild = nullptr;   // the folders held inside it, linked
+        Node* nextSibling = nullptr;  // through their nextSibling
+        Node* nextMade = nullptr;     // every node, in the order made
+        CString name;                 // the root's text up to its last "\", or the folder's own name
         Knowledge known = {};
-        unsigned lastUse = 0;
     };
 
-    int FindChild(int parent, const wchar_t* name, int length) const;
-    int HoldRoot(const wchar_t* folder, int rootLength);
-    int HoldNext(int parent, const wchar_t* name, int length);
-    int Adopt(CFileHandle& handle, int parent, const wchar_t* name, int length, const BY_HANDLE_FILE_INFORMATION& info);
-    int FreeNode();
-    void LetGo(int index);
-    void LetGoOfBelow(int index);
-    bool IsBelow(int index, int ancestor) const;
-    int PathOf(int index, wchar_t* path) const;
+    void Enter(Node* node);
+    Node* NewNode(Node* parent, const wchar_t* name, int length);
+    Node* FindChild(const Node* parent, const wchar_t* name, int length) const;
+    Node* HoldRoot(const wchar_t* folder, int rootLength);
+    Node* HoldNext(Node* parent, const wchar_t* name, int length);
+    Node* Adopt(CFileHandle& handle, Node* parent, const wchar_t* name, int length, const Knowledge& facts);
+    void LetGo(Node* node);
+    void LetGoOfBelow(Node* node);
+    int PathOf(const Node* node, wchar_t* path) const;
     int ListCurrent();
 
     CRemovalRun& run_;
-    Node nodes_[Capacity];
-    int current_ = -1;
+    Node* firstRoot_ = nullptr;
+    Node* firstMade_ = nullptr;
+    Node** lastMade_ = &firstMade_;
+    int nodeCount_ = 0;
+    // The nodes by parent and name: open addressing, null for a free slot,
+    // at most half the slots taken.
+    Node** slots_ = nullptr;
+    int slotCount_ = 0;
+    Node* current_ = nullptr;
     wchar_t walkDirectory_[PathChars] = L"";
     bool walkDirectoryPending_ = false;
-    unsigned clock_ = 0;
 };
 
 // Called, when set, after a walk has held and checked its folders and before

@@ -10,6 +10,7 @@
 #include "removal/RemovalRun.h"
 #include "removal/VisualStudioAutomation.h"
 #include "support/Files.h"
+#include "support/LibrarySearch.h"
 #include "support/Registry.h"
 
 namespace {
@@ -78,7 +79,8 @@ void StartSetupRun(const wchar_t* version) {
     run.lpParameters = L"/setup";
     run.lpDirectory = folder;
     run.nShow = SW_SHOW;
-    ShellExecuteExW(&run);
+    if (const auto execute = SystemFunction<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)>(L"shell32.dll", "ShellExecuteExW"))
+        execute(&run);
 }
 
 }  // namespace

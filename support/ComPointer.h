@@ -3,7 +3,14 @@
 #pragma once
 
 #include <windows.h>
+
 #include <oleauto.h>
+
+// VariantClear and SysAllocString of oleaut32, which only the Visual Studio
+// step needs: the library is loaded at their first call (see
+// support/LibrarySearch.h). E_FAIL and null when it cannot be loaded.
+HRESULT ClearVariant(VARIANT* value);
+BSTR AllocateBstr(const wchar_t* text);
 
 template <typename T>
 class CComPointer {
@@ -39,10 +46,11 @@ private:
 
 class CVariant {
 public:
-    CVariant() { VariantInit(&value_); }
+    // Empty, as VariantInit leaves it.
+    CVariant() { V_VT(&value_) = VT_EMPTY; }
     CVariant(const CVariant&) = delete;
     CVariant& operator=(const CVariant&) = delete;
-    ~CVariant() { VariantClear(&value_); }
+    ~CVariant() { ClearVariant(&value_); }
 
     VARIANT* Get() { return &value_; }
     // The object the variant holds when it is a non-null VT_DISPATCH.
@@ -50,21 +58,21 @@ public:
 
     // Holds a new BSTR copy of the text; false when it cannot be allocated.
     bool SetText(const wchar_t* text) {
-        VariantClear(&value_);
-        BSTR copy = SysAllocString(text);
+        ClearVariant(&value_);
+        BSTR copy = AllocateBstr(text);
         if (!copy) return false;
         V_VT(&value_) = VT_BSTR;
         V_BSTR(&value_) = copy;
         return true;
     }
     void SetLong(LONG number) {
-        VariantClear(&value_);
+        ClearVariant(&value_);
         V_VT(&value_) = VT_I4;
         V_I4(&value_) = number;
     }
     // Holds the object with a reference of its own (null is allowed).
     void SetDispatch(IDispatch* object) {
-        VariantClear(&value_);
+        ClearVariant(&value_);
         if (object) object->AddRef();
         V_VT(&value_) = VT_DISPATCH;
         V_DISPATCH(&value_) = object;

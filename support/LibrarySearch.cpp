@@ -34,3 +34,8 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     lstrcpynW(path + systemLength + 1, name, MAX_PATH - systemLength - 1);
     return LoadLibraryW(path);
 }
+
+FARPROC SystemLibraryFunction(const wchar_t* library, const char* name) {
+    const HMODULE module = LoadSystemLibrary(library);
+    return module ? GetProcAddress(module, name) : nullptr;
+}

@@ -18,3 +18,14 @@ int RestrictLibrarySearch();
 // search has been limited, so that the libraries it loads in turn come from
 // there too. Null when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// A function of a system library that the program does not need from its
+// start (shell32, oleaut32): the library is loaded by LoadSystemLibrary at
+// the function's first use instead of with the program, and stays loaded.
+// Null when the library or the function is missing. `Function` is the
+// function's pointer type.
+FARPROC SystemLibraryFunction(const wchar_t* library, const char* name);
+template <typename Function>
+Function SystemFunction(const wchar_t* library, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(SystemLibraryFunction(library, name)));
+}

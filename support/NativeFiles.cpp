@@ -48,6 +48,7 @@ const NativeCalls& Native() {
 constexpr FILE_INFORMATION_CLASS DirectoryListing = static_cast<FILE_INFORMATION_CLASS>(2);  // full information
 constexpr FILE_INFORMATION_CLASS BasicClass = static_cast<FILE_INFORMATION_CLASS>(4);
 constexpr FILE_INFORMATION_CLASS StandardClass = static_cast<FILE_INFORMATION_CLASS>(5);
+constexpr FILE_INFORMATION_CLASS InternalClass = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr FILE_INFORMATION_CLASS RenameClass = static_cast<FILE_INFORMATION_CLASS>(10);
 constexpr FILE_INFORMATION_CLASS DispositionClass = static_cast<FILE_INFORMATION_CLASS>(13);
 constexpr FILE_INFORMATION_CLASS AttributeTagClass = static_cast<FILE_INFORMATION_CLASS>(35);
@@ -237,6 +238,18 @@ bool HandleIsLink(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information) {
     if (!native.queryInformation || native.queryInformation(handle, &block, &tag, sizeof(tag), AttributeTagClass) < 0)
         return true;
     return IsLinkTag(tag.reparseTag);
+}
+
+int FactsOfHandle(HANDLE handle, EntryFacts* facts) {
+    const NativeCalls& native = Native();
+    AttributeTagInformation tag;
+    IO_STATUS_BLOCK block;
+    if (!native.queryInformation || native.queryInformation(handle, &block, &tag, sizeof(tag), AttributeTagClass) < 0 ||
+        native.queryInformation(handle, &block, &facts->index, sizeof(facts->index), InternalClass) < 0)
+        return 0;
+    facts->attributes = tag.fileAttributes;
+    facts->link = (tag.fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(tag.reparseTag);
+    return 1;
 }
 
 HANDLE OpenEntryItself(const wchar_t* path, DWORD access, DWORD share) {

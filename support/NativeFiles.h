@@ -95,6 +95,20 @@ bool IsLinkTag(DWORD reparseTag);
 bool NameIsLink(const wchar_t* path);
 bool HandleIsLink(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information = nullptr);
 
+// What a walk learns of an entry through its handle: its attributes, whether
+// it is a link (as HandleIsLink answers) and its file index, which with the
+// volume identifies it. The volume is not asked for: a folder's entries that
+// are no links lie on its own volume, and an open entry stays on its volume
+// with its index. (Wine reads a volume's serial number through its mount
+// manager, at the cost of some hundred file calls.) Zero when the facts
+// cannot be read.
+struct EntryFacts {
+    ULONG attributes;
+    bool link;
+    ULARGE_INTEGER index;
+};
+int FactsOfHandle(HANDLE handle, EntryFacts* facts);
+
 // Opens the entry at the full `path` as itself: a link as the link
 // (FILE_FLAG_OPEN_REPARSE_POINT), a folder as the folder
 // (FILE_FLAG_BACKUP_SEMANTICS). For names that an ordinary program of the

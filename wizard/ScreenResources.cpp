@@ -5,6 +5,7 @@
 #include "framework/String.h"
 #include "support/Files.h"
 #include "support/Handles.h"
+#include "support/LibrarySearch.h"
 #include "support/ScreenScale.h"
 
 int ScreenDpi = 96;
@@ -25,9 +26,14 @@ HFONT CreatePageFont(int height, int weight, const wchar_t* face) {
 
 const wchar_t* ChooseBannerFace() {
     wchar_t fonts[MAX_PATH] = L"";
+    // shell32 is loaded here, after the library search was limited.
+    const auto folderLocation =
+        SystemFunction<HRESULT(WINAPI*)(HWND, int, LPITEMIDLIST*)>(L"shell32.dll", "SHGetSpecialFolderLocation");
+    const auto pathFromList =
+        SystemFunction<BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR)>(L"shell32.dll", "SHGetPathFromIDListW");
     LPITEMIDLIST list = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_FONTS, &list)) && list) {
-        if (!SHGetPathFromIDListW(list, fonts)) fonts[0] = L'\0';
+    if (folderLocation && pathFromList && SUCCEEDED(folderLocation(nullptr, CSIDL_FONTS, &list)) && list) {
+        if (!pathFromList(list, fonts)) fonts[0] = L'\0';
         CoTaskMemFree(list);
     }
     CString path(fonts);

@@ -352,6 +352,31 @@ TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
     EXPECT_TRUE(IsMarkedAsLink(folder)) << "the link stays";
 }
 
+// The same moment with an empty folder put in the place of the checked one,
+// which is empty too: the walk removes no folder but the one it checked,
+// which is no longer at that name, so both stay.
+void PutAnotherFolderInItsPlace(const wchar_t* folder) {
+    if (RaceFolderMoved || RaceFolder != folder) return;
+    RaceFolderMoved =
+        MoveFileW(folder, (RaceFolder + L".moved").c_str()) != 0 && CreateDirectoryW(folder, nullptr) != 0;
+}
+
+TEST_F(FileRemovalTest, AFolderSwappedForAnotherAfterTheCheckStays) {
+    RaceFolder = root_ + L"\\Swap\\Deep";
+    ASSERT_TRUE(MakeFolders(RaceFolder));
+    RaceFolderMoved = false;
+    RecordScope::SetFiles({RaceFolder + L"\\gone.txt"});
+    RemovalCheckedHook = PutAnotherFolderInItsPlace;
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
+    RemovalCheckedHook = nullptr;
+    ASSERT_TRUE(RaceFolderMoved) << "the swap did not happen";
+    const DWORD placed = GetFileAttributesW(RaceFolder.c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, placed) << "the folder put in its place stays";
+    EXPECT_NE(0u, placed & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((RaceFolder + L".moved").c_str()))
+        << "the checked folder stays where it was moved to";
+}
+
 // A listed path in a form that DeleteFileW takes for an existing file is
 // deleted as DeleteFileW would delete it, its companion and emptied folders
 // too: "/" inside, doubled separators, trailing dots and blanks, and a file

@@ -3,6 +3,9 @@
 // sequence of calls below (the definition, written once), the other by
 // RemoveInstalledFiles, and the results must agree entry by entry:
 // what remains, its attributes, and the current directory at the end.
+// Small trees with lists mostly grouped by folder and lists in random
+// order, and trees of more than 1,000 folders, whose lists move between
+// far more folders than a removal could keep open at once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,10 +102,33 @@ struct GeneratedTree {
     std::wstring startFolder;            // relative current directory at the start
 };
 
+// How a tree grows: at each of three levels below its top folder, a folder
+// holds minimumSubfolders plus Below(topSubfolders) subfolders at the top,
+// Below(subfolders) further down, and Below(files) files.
+struct Shape {
+    unsigned minimumSubfolders;
+    unsigned topSubfolders;
+    unsigned subfolders;
+    unsigned files;
+};
+// Up to about 40 folders.
+constexpr Shape SmallTree = {0, 4, 3, 6};
+// 9 to 11 subfolders at every level: over 1,000 folders.
+constexpr Shape LargeTree = {9, 3, 3, 3};
+
+// The order of the list.
+enum class ListOrder {
+    // As a registry walk gives it: mostly folder by folder, with some
+    // entries moved elsewhere.
+    MostlyGrouped,
+    // Shuffled: the list moves to another folder at nearly every entry.
+    Random,
+};
+
 const wchar_t* const FolderNames[] = {L"Bin", L"Data", L"Help 2.0", L"Lang", L"v1.5", L"Res", L"Fonts"};
 const wchar_t* const Extensions[] = {L".dll", L".qvt", L".chm", L""};
 
-void AddFolderContents(Random& random, GeneratedTree& tree, const std::wstring& folder, int depth,
+void AddFolderContents(Random& random, const Shape& shape, GeneratedTree& tree, const std::wstring& folder, int depth,
                        std::vector<std::wstring>& folders) {
     folders.push_back(folder);
     DWORD folderAttributes = 0;
@@ -116,7 +142,7 @@ void AddFolderContents(Random& random, GeneratedTree& tree, const std::wstring& 
     } else if (random.Chance(10)) {
         folderAttributes = random.Chance(50) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN;
     }
-    const int files = static_cast<int>(random.Below(6));
+    const int files = static_cast<int>(random.Below(shape.files));
     for (int i = 0; i < files; ++i) {
         const std::wstring file = folder + L"\\f" + std::to_wstring(tree.entries.size()) + Extensions[random.Below(4)];
         const unsigned kind = random.Below(100);
@@ -143,18 +169,19 @@ void AddFolderContents(Random& random, GeneratedTree& tree, const std::wstring& 
         }
     }
     if (depth < 3) {
-        const int subfolders = static_cast<int>(random.Below(depth == 0 ? 4 : 3));
+        const int subfolders = static_cast<int>(shape.minimumSubfolders +
+                                                random.Below(depth == 0 ? shape.topSubfolders : shape.subfolders));
         for (int i = 0; i < subfolders; ++i) {
             const std::wstring sub = folder + L"\\" + FolderNames[random.Below(7)] + std::to_wstring(i);
             tree.entries.push_back({sub, true, 0});
-            AddFolderContents(random, tree, sub, depth + 1, folders);
+            AddFolderContents(random, shape, tree, sub, depth + 1, folders);
         }
     }
     for (Entry& entry : tree.entries)
         if (entry.path == folder) entry.attributes = folderAttributes;
 }
 
-GeneratedTree Generate(unsigned seed) {
+GeneratedTree Generate(unsigned seed, const Shape& shape, ListOrder order) {
     Random random(seed);
     GeneratedTree tree;
     std::vector<std::wstring> folders;
@@ -163,12 +190,15 @@ GeneratedTree Generate(unsigned seed) {
     // own; without one, companions share the listed files' folders.
     const std::wstring top = seed % 2 ? L"Inst 6.5" : L"Install";
     tree.entries.push_back({top, true, 0});
-    AddFolderContents(random, tree, top, 0, folders);
-    // The list order of a registry walk: mostly folder by folder, with some
-    // entries moved elsewhere.
-    for (size_t i = 0; i < tree.listed.size(); ++i)
-        if (random.Chance(25))
-            std::swap(tree.listed[i], tree.listed[random.Below(static_cast<unsigned>(tree.listed.size()))]);
+    AddFolderContents(random, shape, tree, top, 0, folders);
+    if (order == ListOrder::MostlyGrouped) {
+        for (size_t i = 0; i < tree.listed.size(); ++i)
+            if (random.Chance(25))
+                std::swap(tree.listed[i], tree.listed[random.Below(static_cast<unsigned>(tree.listed.size()))]);
+    } else {
+        for (size_t i = tree.listed.size(); i > 1; --i)
+            std::swap(tree.listed[i - 1], tree.listed[random.Below(static_cast<unsigned>(i))]);
+    }
     tree.startFolder = folders[random.Below(static_cast<unsigned>(folders.size()))];
     return tree;
 }
@@ -233,16 +263,49 @@ std::string Describe(const Outcome& outcome) {
     return text;
 }
 
-TEST(RemovalEquivalenceTest, GeneratedTreesEndAsTheStepByStepRemovalLeavesThem) {
+size_t FolderCount(const GeneratedTree& tree) {
+    return static_cast<size_t>(
+        std::count_if(tree.entries.begin(), tree.entries.end(), [](const Entry& entry) { return entry.folder; }));
+}
+
+struct EquivalenceCase {
+    const char* name;
+    unsigned firstSeed, lastSeed;
+    Shape shape;
+    ListOrder order;
+    size_t minimumFolders;  // in the largest tree of the case
+    size_t minimumRemoved;  // entries removed, all trees of the case together
+};
+
+// Odd seeds put the top folder's dot in every companion's path, so that the
+// companions lie in a tree of their own; even seeds mix them with the
+// listed files.
+const EquivalenceCase EquivalenceCases[] = {
+    {"SmallTreesMostlyGrouped", 1, 40, SmallTree, ListOrder::MostlyGrouped, 20, 200},
+    {"SmallTreesRandomOrder", 41, 70, SmallTree, ListOrder::Random, 20, 150},
+    {"LargeTreeRandomOrderCompanionsApart", 101, 101, LargeTree, ListOrder::Random, 1000, 1000},
+    {"LargeTreeMostlyGroupedCompanionsMixed", 102, 102, LargeTree, ListOrder::MostlyGrouped, 1000, 1000},
+};
+
+// Printed by its name in the test's description.
+void PrintTo(const EquivalenceCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class RemovalEquivalenceTest : public testing::TestWithParam<EquivalenceCase> {};
+
+TEST_P(RemovalEquivalenceTest, GeneratedTreesEndAsTheStepByStepRemovalLeavesThem) {
+    const EquivalenceCase& c = GetParam();
     RecordScope record;
     const std::wstring root = FreshTestFolder(L"Equivalence");
     // Same-length copy names keep every path, and so every companion name,
     // the same length in both copies.
     const std::wstring definedRoot = root + L"\\D";
     const std::wstring productRoot = root + L"\\P";
-    size_t removedSomewhere = 0, keptListed = 0;
-    for (unsigned seed = 1; seed <= 40; ++seed) {
-        const GeneratedTree tree = Generate(seed);
+    size_t removedSomewhere = 0, keptListed = 0, mostFolders = 0;
+    for (unsigned seed = c.firstSeed; seed <= c.lastSeed; ++seed) {
+        const GeneratedTree tree = Generate(seed, c.shape, c.order);
+        mostFolders = std::max(mostFolders, FolderCount(tree));
         Outcome defined, product;
         size_t before = 0;
         {
@@ -264,11 +327,15 @@ TEST(RemovalEquivalenceTest, GeneratedTreesEndAsTheStepByStepRemovalLeavesThem) 
         removedSomewhere += before - defined.remaining.size();
         for (const std::wstring& listed : tree.listed) keptListed += defined.remaining.count(listed);
     }
+    EXPECT_GE(mostFolders, c.minimumFolders) << "the trees are as large as the case means them";
     // The seeds must exercise both outcomes: removals, and listed files that
     // stay (held open).
-    EXPECT_GT(removedSomewhere, 200u);
+    EXPECT_GT(removedSomewhere, c.minimumRemoved);
     EXPECT_GT(keptListed, 0u);
     RemoveTree(root);
 }
+
+INSTANTIATE_TEST_SUITE_P(Trees, RemovalEquivalenceTest, testing::ValuesIn(EquivalenceCases),
+                         [](const testing::TestParamInfo<EquivalenceCase>& info) { return info.param.name; });
 
 }  // namespace

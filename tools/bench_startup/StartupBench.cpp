@@ -1,11 +1,12 @@
 // StartupBench.exe: how long a program takes from CreateProcess until its
-// first dialog is on the screen and painted, for Uninstall.exe (page 101) and
-// a minimal program that shows one dialog, started alternately and compared
-// by their medians.
+// first dialog is on the screen and painted, for Uninstall.exe (page 101), a
+// minimal program that shows one dialog and the floor program (the same
+// dialog owned by a main window out of sight, COM initialised: the least the
+// uninstaller must do), started alternately and compared by their medians.
 //   StartupBench.exe [--runs N] [--pause MS] [--each] [--phases]
-//                    <MinimalDialog.exe> <Uninstall.exe> [<Uninstall.exe of another build>]
+//                    <MinimalDialog.exe> <FloorProgram.exe> <Uninstall.exe> [<Uninstall.exe of another build>]
 // An uninstaller is copied into the sample installation as its Uninstall.exe
-// before each of its starts; the minimal program runs where it is.
+// before each of its starts; the other programs run where they are.
 //
 // "Painted" is read off the screen: once the dialog is visible, its window
 // area is captured from the screen DC again and again, each capture stamped
@@ -194,17 +195,20 @@ int wmain(int argc, wchar_t** argv) {
         else
             paths.push_back(argv[i]);
     }
-    if (paths.size() < 2 || paths.size() > 3 || runs < 1) {
+    if (paths.size() < 3 || paths.size() > 4 || runs < 1) {
         std::fprintf(stderr,
                      "usage: StartupBench [--runs N] [--pause MS] [--each] [--phases] <MinimalDialog.exe> "
-                     "<Uninstall.exe> [<another Uninstall.exe>]\n");
+                     "<FloorProgram.exe> <Uninstall.exe> [<another Uninstall.exe>]\n");
         return 2;
     }
-    std::vector<Program> programs = {{"minimal", paths[0], false, {}}, {"uninstaller", paths[1], true, {}}};
-    if (paths.size() == 3) programs.push_back({"other", paths[2], true, {}});
+    std::vector<Program> programs = {
+        {"minimal", paths[0], false, {}}, {"floor", paths[1], false, {}}, {"uninstaller", paths[2], true, {}}};
+    if (paths.size() == 4) programs.push_back({"other", paths[3], true, {}});
+    // The uninstallers, whose final frames are compared.
+    const size_t firstUninstaller = 2;
 
     SampleInstallation sample;
-    sample.uninstallerSource = paths[1];
+    sample.uninstallerSource = paths[2];
     RemoveSampleInstallation(sample);
     if (!LayOutSampleInstallation(sample)) {
         std::fprintf(stderr, "StartupBench: cannot lay out the sample installation\n");
@@ -247,11 +251,11 @@ int wmain(int argc, wchar_t** argv) {
     RemoveSampleInstallation(sample);
     if (failures) return 1;
 
-    if (programs.size() == 3) {
+    if (programs.size() == firstUninstaller + 2) {
         bool identical = true;
-        for (size_t p = 1; p < programs.size(); ++p)
+        for (size_t p = firstUninstaller; p < programs.size(); ++p)
             for (const Start& start : programs[p].starts)
-                identical = identical && start.final == programs[1].starts[0].final;
+                identical = identical && start.final == programs[firstUninstaller].starts[0].final;
         std::printf("final-frames %s\n", identical ? "identical" : "differ");
     }
     for (const Program& program : programs) {

@@ -20,9 +20,22 @@ import re
 import statistics
 import sys
 
-LABELS = {"uninstaller": "Uninstall.exe", "other": "Uninstall.exe of the other commit", "minimal": "MinimalDialog.exe"}
-REPEATED = {"U page erase", "U picture painted", "U page 101 WM_PAINT", "M WM_PAINT", "U control painting",
-            "M control painting"}
+LABELS = {
+    "uninstaller": "Uninstall.exe",
+    "other": "Uninstall.exe of the other commit",
+    "floor": "FloorProgram.exe",
+    "minimal": "MinimalDialog.exe",
+}
+REPEATED = {
+    "U page erase",
+    "U picture painted",
+    "U page 101 WM_PAINT",
+    "M WM_PAINT",
+    "F WM_PAINT",
+    "U control painting",
+    "M control painting",
+    "F control painting",
+}
 
 
 def rows_of(marks):
@@ -97,7 +110,7 @@ def median(values):
 def main():
     timings = read_timings(sys.argv[1])
     requests = read_requests(sys.argv[2]) if len(sys.argv) > 2 else {}
-    for label in ("uninstaller", "other", "minimal"):
+    for label in ("uninstaller", "other", "floor", "minimal"):
         runs = timings.get(label, [])[1:]
         if not runs:
             continue
