@@ -355,6 +355,9 @@ TEST_F(FileRemovalTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere) {
 // The same moment with an empty folder put in the place of the checked one,
 // which is empty too: the walk removes no folder but the one it checked,
 // which is no longer at that name, so both stay.
+std::wstring RaceFolder;
+bool RaceFolderMoved = false;
+
 void PutAnotherFolderInItsPlace(const wchar_t* folder) {
     if (RaceFolderMoved || RaceFolder != folder) return;
     RaceFolderMoved =
