@@ -21,11 +21,11 @@ CString::CString(const wchar_t* text, int length) { Append(text, length); }
 CString::CString(const CString& other) { Append(other.data_, other.length_); }
 
 CString::CString(CString&& other) noexcept
-    : data_(other.data_), length_(other.length_), capacity_(other.capacity_), valid_(other.valid_) {
+    : data_(other.data_), length_(other.length_), capacity_(other.capacity_), failed_(other.failed_) {
     other.data_ = nullptr;
     other.length_ = 0;
     other.capacity_ = 0;
-    other.valid_ = true;
+    other.failed_ = false;
 }
 
 CString::~CString() {
@@ -35,7 +35,7 @@ CString::~CString() {
 CString& CString::operator=(const CString& other) {
     if (this != &other) {
         length_ = 0;
-        valid_ = true;
+        failed_ = false;
         Append(other.data_, other.length_);
     }
     return *this;
@@ -47,11 +47,11 @@ CString& CString::operator=(CString&& other) noexcept {
         data_ = other.data_;
         length_ = other.length_;
         capacity_ = other.capacity_;
-        valid_ = other.valid_;
+        failed_ = other.failed_;
         other.data_ = nullptr;
         other.length_ = 0;
         other.capacity_ = 0;
-        other.valid_ = true;
+        other.failed_ = false;
     }
     return *this;
 }
@@ -91,7 +91,7 @@ bool CString::Reserve(int capacity) {
     const SIZE_T bytes = static_cast<SIZE_T>(grown) * sizeof(wchar_t);
     void* block = data_ ? HeapReAlloc(Heap(), 0, data_, bytes) : HeapAlloc(Heap(), 0, bytes);
     if (!block) {
-        valid_ = false;
+        failed_ = true;
         return false;
     }
     data_ = static_cast<wchar_t*>(block);
@@ -102,7 +102,7 @@ bool CString::Reserve(int capacity) {
 void CString::Append(const wchar_t* text, int length) {
     if (!text || length <= 0) return;
     if (length > 0x3FFFFFFF - length_ - 1) {
-        valid_ = false;
+        failed_ = true;
         return;
     }
     // The text may lie in our own buffer, which Reserve may move.
@@ -156,7 +156,7 @@ wchar_t CString::GetAt(int index) const {
 
 void CString::Empty() {
     length_ = 0;
-    valid_ = true;
+    failed_ = false;
     if (data_) data_[0] = L'\0';
 }
 
@@ -229,7 +229,7 @@ void CString::Format(const wchar_t* format, ...) {
         }
     }
     Empty();
-    valid_ = false;
+    failed_ = true;
 }
 
 bool CString::LoadString(UINT id) {

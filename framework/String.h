@@ -39,7 +39,7 @@ public:
     const wchar_t* GetString() const;
     int GetLength() const { return length_; }
     bool IsEmpty() const { return length_ == 0; }
-    bool IsValid() const { return valid_; }
+    bool IsValid() const { return !failed_; }
     wchar_t GetAt(int index) const;
 
     void Empty();
@@ -69,7 +69,10 @@ private:
     wchar_t* data_ = nullptr;
     int length_ = 0;
     int capacity_ = 0;
-    bool valid_ = true;
+    // Set by a failed allocation. Kept as "failed", not "valid", so that an
+    // empty string is all zero bytes: a global one then takes no initialised
+    // data in the program.
+    bool failed_ = false;
 };
 
 // An ordered list of strings: the framework's string list.

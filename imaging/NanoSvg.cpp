@@ -1,10 +1,12 @@
 // The one translation unit that holds NanoSVG's implementation.
 //
-// Three substitutions keep the shipped program small: the C runtime's own
-// sscanf instead of MinGW's portable one (which brings its own number
-// parser), an exact power function for the integer exponents NanoSVG's
-// number reader asks for, instead of MinGW's general pow, and a reader of
-// the digit runs it hands to strtoll, instead of MinGW's general strtoll.
+// Substitutions keep the shipped program small: the C runtime's own sscanf
+// instead of MinGW's portable one (which brings its own number parser), an
+// exact power function for the integer exponents NanoSVG's number reader
+// asks for, instead of MinGW's general pow, a reader of the digit runs it
+// hands to strtoll, instead of MinGW's general strtoll, the x87 unit's
+// square root instead of MinGW's sqrtf (i686), and no file functions: the
+// program hands NanoSVG its drawings from the resources, never a file name.
 // stdio.h comes first: the C++ library's headers switch MinGW's stdio back on.
 #define __USE_MINGW_ANSI_STDIO 0
 #include <stdio.h>
@@ -55,7 +57,25 @@ inline double PositiveRoot(double value) {
     __asm__("fsqrt" : "=t"(root) : "0"(value));
     return root;
 }
+
+// The square roots of floats that NanoSVG takes: of sums of squares and of
+// quotients it has made non-negative. MinGW's sqrtf runs the same fsqrt for
+// such a number (its checks for a negative one, which report to errno and
+// the math error hook, bring 0.5 KB); the result is rounded to a float's
+// precision as the unit then computes (imaging/NanoSvg.h).
+inline float FloatRoot(float value) {
+    float root;
+    __asm__("fsqrt" : "=t"(root) : "0"(value));
+    return root;
+}
 #endif
+
+// nsvgParseFromFile, which the program never calls, is compiled against
+// these: it then reads no file and brings no import of the C runtime's
+// file functions.
+FILE* NoFile(const char*, const char*) { return nullptr; }
+int NoFileCall(FILE*, ...) { return 0; }
+size_t NoFileRead(void*, size_t, size_t, FILE*) { return 0; }
 
 }  // namespace
 
@@ -63,7 +83,13 @@ inline double PositiveRoot(double value) {
 #define strtoll DecimalDigits
 #ifdef __i386__
 #define sqrt PositiveRoot
+#define sqrtf FloatRoot
 #endif
+#define fopen NoFile
+#define fseek NoFileCall
+#define ftell NoFileCall
+#define fclose NoFileCall
+#define fread NoFileRead
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"

@@ -65,7 +65,7 @@ void RestoreEntry(const CString& recordPath, const wchar_t* name, CRemovalRun& r
 void RestoreFileAssociations(const CString& productKey, int isVistaOrLater, CRemovalRun& run) {
     if (isVistaOrLater) return;
 
-    const CString recordPath = CString(L"SOFTWARE\\Quorvex\\") + productKey + L"\\Associations";
+    const CString recordPath = CString(MakerKeyRoot) + productKey + L"\\Associations";
     CRegistryKey record;
     // The walk uses the process's own registry view; the values themselves
     // are read and written in the 64-bit view.

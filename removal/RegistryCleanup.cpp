@@ -11,10 +11,6 @@
 
 namespace {
 
-const wchar_t ProductRoot[] = L"SOFTWARE\\Quorvex\\";
-const wchar_t AppPathsRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-const wchar_t UninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
 // The keys are formed by appending a record field to a shared parent such as
 // the maker's branch or the list of installed programs. An empty field, or
 // one that begins or ends with "\" or holds an empty component, would name
@@ -36,7 +32,7 @@ bool IsBareFileName(const CString& name) {
 }
 
 void DeleteAppPathsEntry(const CString& programFileName, CRemovalRun& run) {
-    const CString entry = CString(AppPathsRoot) + programFileName;
+    const CString entry = CString(AppPathsKeyRoot) + programFileName;
     if (IsBareFileName(programFileName)) {
         RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
         return;
@@ -46,7 +42,7 @@ void DeleteAppPathsEntry(const CString& programFileName, CRemovalRun& run) {
 }
 
 void DeleteProductKeys(const CString& productKey, CRemovalRun& run) {
-    const CString productPath = CString(ProductRoot) + productKey;
+    const CString productPath = CString(MakerKeyRoot) + productKey;
     RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, productPath);
     RemoveRegistryTree(run, HKEY_CURRENT_USER, productPath);
 }
@@ -54,7 +50,7 @@ void DeleteProductKeys(const CString& productKey, CRemovalRun& run) {
 // The installed-programs entry exists in one of three forms: the plain key,
 // with " (64-bit)", and with " (64-bit) " (a trailing blank).
 void DeleteUninstallEntries(const CString& productKey, CRemovalRun& run) {
-    CString entry = CString(UninstallRoot) + productKey;
+    CString entry = CString(UninstallKeyRoot) + productKey;
     RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
     entry += L" (64-bit)";
     RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
@@ -63,7 +59,7 @@ void DeleteUninstallEntries(const CString& productKey, CRemovalRun& run) {
 }
 
 void RemoveVisualStudioAddins(int is64BitWindows, int mayStartVisualStudio, CRemovalRun& run) {
-    const wchar_t* const newestFirst[] = {L"11.0", L"10.0", L"9.0", L"8.0"};
+    static const wchar_t* const newestFirst[] = {L"11.0", L"10.0", L"9.0", L"8.0"};
     for (const wchar_t* version : newestFirst)
         if (IsVisualStudioInstalled(version, is64BitWindows))
             RemoveVisualStudioAddin(version, mayStartVisualStudio, run);

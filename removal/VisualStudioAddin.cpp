@@ -43,12 +43,15 @@ CString DevenvPathIn(const wchar_t* folder) {
 }
 
 void DeleteAddinKeys(const wchar_t* version, CRemovalRun& run) {
-    CString editor;
-    editor.Format(L"Software\\Microsoft\\VisualStudio\\%s\\Default Editors\\ico\\Quorvex GlyphSmith", version);
+    // The add-in's key has the same name below both products' keys.
+    const wchar_t* const addinKey = L"\\AddIns\\GlyphSmithAddin.Connect";
+    CString studio;
+    studio.Format(L"Software\\Microsoft\\VisualStudio\\%s", version);
+    const CString editor = studio + L"\\Default Editors\\ico\\Quorvex GlyphSmith";
+    const CString addin = studio + addinKey;
     CString vsaAddin;
-    vsaAddin.Format(L"Software\\Microsoft\\VSA\\%s\\AddIns\\GlyphSmithAddin.Connect", version);
-    CString addin;
-    addin.Format(L"Software\\Microsoft\\VisualStudio\\%s\\AddIns\\GlyphSmithAddin.Connect", version);
+    vsaAddin.Format(L"Software\\Microsoft\\VSA\\%s", version);
+    vsaAddin += addinKey;
 
     RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, editor);
     RemoveRegistryTree(run, HKEY_CURRENT_USER, editor);
@@ -88,7 +91,7 @@ void StartSetupRun(const wchar_t* version) {
 int IsVisualStudioInstalled(const wchar_t* version, int is64BitWindows) {
     CString key;
     key.Format(is64BitWindows ? L"SOFTWARE\\Wow6432Node\\Microsoft\\VisualStudio\\%s"
-                              : L"SOFTWARE\\Microsoft\\VisualStudio\\%s",
+                              : L"Software\\Microsoft\\VisualStudio\\%s",
                version);
     wchar_t folder[MAX_PATH];
     folder[0] = L'\0';

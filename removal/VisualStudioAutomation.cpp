@@ -13,7 +13,9 @@ namespace {
 const IID IID_DTE = {0x04A72314, 0x32E9, 0x48E2, {0x9B, 0x87, 0xA6, 0x36, 0x03, 0x45, 0x4F, 0x3E}};
 const IID IID_CommandBars = {0x83D31B2E, 0x9990, 0x4275, {0xAE, 0x39, 0x77, 0xD1, 0xFB, 0x5B, 0xBC, 0xD9}};
 
-const wchar_t ProductBarName[] = L"Quorvex GlyphSmith";
+// A pointer to the literal, which the program shares with the other uses of
+// the same text.
+const wchar_t* const ProductBarName = L"Quorvex GlyphSmith";
 const wchar_t ProductCommandName[] = L"GlyphSmithAddin.Connect.GlyphSmithAddin";
 const wchar_t ToolsBarName[] = L"Tools";
 

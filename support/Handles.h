@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+// Where the traits' Invalid() is constexpr (null), an empty scope is all
+// zero bytes and a global one takes no start-up code.
 template <typename Traits>
 class CScopedHandle {
 public:
@@ -45,14 +47,14 @@ private:
 
 struct CRegistryKeyTraits {
     using Handle = HKEY;
-    static Handle Invalid() { return nullptr; }
+    static constexpr Handle Invalid() { return nullptr; }
     static void Close(Handle key) { RegCloseKey(key); }
 };
 
 // Kernel handles that use null for "none" (processes, threads, events).
 struct CKernelHandleTraits {
     using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
+    static constexpr Handle Invalid() { return nullptr; }
     static void Close(Handle handle) { CloseHandle(handle); }
 };
 
@@ -72,20 +74,20 @@ struct CFindHandleTraits {
 template <typename T>
 struct CGdiObjectTraits {
     using Handle = T;
-    static Handle Invalid() { return nullptr; }
+    static constexpr Handle Invalid() { return nullptr; }
     static void Close(Handle object) { DeleteObject(object); }
 };
 
 // Device contexts made with CreateDC or CreateCompatibleDC.
 struct CCreatedDcTraits {
     using Handle = HDC;
-    static Handle Invalid() { return nullptr; }
+    static constexpr Handle Invalid() { return nullptr; }
     static void Close(Handle dc) { DeleteDC(dc); }
 };
 
 struct CGlobalMemoryTraits {
     using Handle = HGLOBAL;
-    static Handle Invalid() { return nullptr; }
+    static constexpr Handle Invalid() { return nullptr; }
     static void Close(Handle block) { GlobalFree(block); }
 };
 
@@ -93,7 +95,7 @@ struct CGlobalMemoryTraits {
 template <typename T>
 struct CProcessHeapTraits {
     using Handle = T*;
-    static Handle Invalid() { return nullptr; }
+    static constexpr Handle Invalid() { return nullptr; }
     static void Close(Handle block) { HeapFree(GetProcessHeap(), 0, block); }
 };
 
@@ -102,7 +104,7 @@ struct CProcessHeapTraits {
 template <typename T>
 struct CLocalMemoryTraits {
     using Handle = T;
-    static Handle Invalid() { return nullptr; }
+    static constexpr Handle Invalid() { return nullptr; }
     static void Close(Handle block) { LocalFree(block); }
 };
 

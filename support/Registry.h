@@ -15,6 +15,13 @@
 constexpr int RegistryReadBufferChars = 130;
 constexpr DWORD RegistryReadByteLimit = 259;
 
+// The HKLM parents of the keys that the program reads and removes, each
+// with its "\": the maker's branch, the list of installed programs and the
+// App Paths entries. Inline, so that the program holds one copy of each.
+inline constexpr wchar_t MakerKeyRoot[] = L"SOFTWARE\\Quorvex\\";
+inline constexpr wchar_t UninstallKeyRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+inline constexpr wchar_t AppPathsKeyRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
 // Reads a value's data (whatever its type) into buffer, terminated. Fails for
 // a missing key or value and for data longer than 259 bytes; the buffer then
 // holds the empty text.

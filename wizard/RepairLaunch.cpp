@@ -5,8 +5,6 @@
 
 namespace {
 
-const wchar_t AppPathsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-
 // The command line handed to WinExec holds at most this many ANSI bytes,
 // terminator included.
 constexpr int RepairCommandBytes = 512;
@@ -22,7 +20,7 @@ CString FormRepairCommandLine(const wchar_t* repairProgram, const wchar_t* appli
 }
 
 int LaunchRepair() {
-    const CString key = CString(AppPathsKey) + UninstallRecord.ProgramFileName;
+    const CString key = CString(AppPathsKeyRoot) + UninstallRecord.ProgramFileName;
     wchar_t folder[MAX_PATH];
     // A missing "Path" leaves the folder part empty.
     ReadRegistryString(HKEY_LOCAL_MACHINE, key, L"Path", folder);

@@ -14,9 +14,6 @@ CUninstallRecord UninstallRecord;
 
 namespace {
 
-const wchar_t ProductRootKey[] = L"SOFTWARE\\Quorvex\\";
-const wchar_t UninstallRootKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
 // Cuts the text at its last quotation mark; returns that mark's index or -1.
 int CutAtLastQuote(CString& text) {
     const int mark = text.ReverseFind(L'"');
@@ -26,7 +23,7 @@ int CutAtLastQuote(CString& text) {
 
 void ReadDisplayName() {
     wchar_t name[256];
-    CString entry = CString(UninstallRootKey) + UninstallRecord.ProductKey + L" (64-bit)";
+    CString entry = CString(UninstallKeyRoot) + UninstallRecord.ProductKey + L" (64-bit)";
     if (ReadRegistryString(HKEY_LOCAL_MACHINE, entry, L"DisplayName", name)) {
         UninstallRecord.AppDisplayName = name;
         return;
@@ -54,7 +51,7 @@ int SplitArgsValue(const CString& enclosedValue, CString& productKey, CString& p
 }
 
 void ReadListedFiles(const CString& productKey, CStringList& files) {
-    const CString keyPath = CString(ProductRootKey) + productKey + L"\\Files";
+    const CString keyPath = CString(MakerKeyRoot) + productKey + L"\\Files";
     CRegistryKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, key.Receive()) != ERROR_SUCCESS)
         return;
@@ -124,7 +121,7 @@ int ReadUninstallRecord(CStartupFailure& failure) {
     }
 
     wchar_t installFolder[256];
-    const CString productKeyPath = CString(ProductRootKey) + record.ProductKey;
+    const CString productKeyPath = CString(MakerKeyRoot) + record.ProductKey;
     if (!ReadRegistryString(HKEY_LOCAL_MACHINE, productKeyPath, L"InstallDir", installFolder)) {
         CString message;
         message.LoadString(IDS_INSTALL_FOLDER_MISSING);
@@ -152,7 +149,7 @@ int ReadUninstallRecord(CStartupFailure& failure) {
     // A drive or share root is never the product's folder: its settings file
     // and media databases are not the product's ("C:" becomes "C:\").
     if (IsRootFolder(record.InstallFolder)) return 1;
-    const wchar_t* const fixedEntries[] = {L"%suninstall.ini", L"%sMediaFiles.qvd", L"%sMediaFiles.qvdn"};
+    static const wchar_t* const fixedEntries[] = {L"%suninstall.ini", L"%sMediaFiles.qvd", L"%sMediaFiles.qvdn"};
     for (const wchar_t* format : fixedEntries) {
         CString entry;
         entry.Format(format, record.InstallFolder.GetString());
