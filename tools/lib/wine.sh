@@ -20,5 +20,13 @@ qv_wineserver() {
     fi
 }
 
+# Ends the prefix's server and waits until it has gone. "wineserver -k"
+# fails when no server runs, as when a server without -p has already timed
+# out after its last program; that is the state asked for, not an error.
+qv_end_wineserver() {
+    qv_wineserver -k 2>/dev/null || true
+    qv_wineserver -w
+}
+
 # A Linux path as a Windows path on drive Z: (the Linux root).
 windows_path() { echo "Z:$1" | tr / '\\'; }
