@@ -1,12 +1,12 @@
 // BenchRemoval.exe: how much RemoveInstalledFiles costs against a plain loop
 // of DeleteFileW and RemoveDirectoryW on the same tree.
-//   BenchRemoval.exe [--order grouped|interleaved|random|all] [--server PID] [file counts...]
-//   (default: all three orders; 1000 10000 files)
+//   BenchRemoval.exe [--order grouped|interleaved|random|all] [--rounds N] [--server PID] [file counts...]
+//   (default: all three orders, 3 rounds; 1000 10000 files)
 // For each order and count it lays out a realistic installation tree on
 // drive C: (the listed files in nested folders, each with its companion
 // ".ii" file), times RemoveInstalledFiles on it, lays the same tree out again
-// and times the plain loop, three rounds each (which goes first alternates),
-// and prints the medians and their ratio. With --server, the Linux process id
+// and times the plain loop, three rounds or --rounds each (which goes first
+// alternates), and prints the medians and their ratio. With --server, the Linux process id
 // of the Wine prefix's wineserver, it also prints the processor time that
 // each takes, this program's and the wine server's together, read from
 // /proc (drive Z:): on a machine shared with other work the time on the
@@ -258,6 +258,7 @@ double Median(std::vector<double> values) {
 int wmain(int argc, wchar_t** argv) {
     std::vector<int> counts;
     std::vector<OrderName> orders(std::begin(Orders), std::end(Orders));
+    int rounds = 3;
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--order") == 0 && i + 1 < argc) {
             const std::wstring name = argv[++i];
@@ -269,6 +270,9 @@ int wmain(int argc, wchar_t** argv) {
                 std::fwprintf(stderr, L"unknown order %ls (grouped, interleaved, random or all)\n", name.c_str());
                 return 2;
             }
+        } else if (wcscmp(argv[i], L"--rounds") == 0 && i + 1 < argc) {
+            rounds = _wtoi(argv[++i]);
+            if (rounds < 1) rounds = 1;
         } else if (wcscmp(argv[i], L"--server") == 0 && i + 1 < argc) {
             ServerStat = std::wstring(L"Z:\\proc\\") + argv[++i] + L"\\stat";
         } else {
@@ -286,7 +290,7 @@ int wmain(int argc, wchar_t** argv) {
         for (int count : counts) {
             std::vector<double> product, plain, productProcessor, plainProcessor;
             size_t folders = 0;
-            for (int round = 0; round < 3; ++round) {
+            for (int round = 0; round < rounds; ++round) {
                 // Which side goes first alternates, so that neither always
                 // follows the other's work.
                 Measure ours, loop;
