@@ -1,12 +1,17 @@
 // BenchRemoval.exe: how much RemoveInstalledFiles costs against a plain loop
 // of DeleteFileW and RemoveDirectoryW on the same tree.
-//   BenchRemoval.exe [--order grouped|interleaved|random|all] [file counts...]
-//   (default: all three orders; 1000 10000 files)
+//   BenchRemoval.exe [--order grouped|interleaved|random|all] [--rounds N] [--server PID] [file counts...]
+//   (default: all three orders, 3 rounds; 1000 10000 files)
 // For each order and count it lays out a realistic installation tree on
 // drive C: (the listed files in nested folders, each with its companion
 // ".ii" file), times RemoveInstalledFiles on it, lays the same tree out again
-// and times the plain loop, three rounds each, and prints the medians and
-// their ratio. The list's order:
+// and times the plain loop, three rounds or --rounds each (which goes first
+// alternates), and prints the medians and their ratio. With --server, the Linux process id
+// of the Wine prefix's wineserver, it also prints the processor time that
+// each takes, this program's and the wine server's together, read from
+// /proc (drive Z:): on a machine shared with other work the time on the
+// clock depends on what else runs, the processor time much less. The list's
+// order:
 //   grouped      folder by folder, as the tree was laid out;
 //   interleaved  one file of each folder in turn, so that the list moves to
 //                another folder at every file (a registry walk can give the
@@ -21,6 +26,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -162,29 +168,73 @@ double Seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
     return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-double TimeRemoveInstalledFiles(int fileCount, Order order, size_t* folders) {
+// The wine server's /proc/PID/stat; empty without --server.
+std::wstring ServerStat;
+
+// The processor time (user and system) of the Linux process whose
+// /proc/.../stat is at `path`, in seconds; 0 when it cannot be read.
+double ProcessorSeconds(const std::wstring& path) {
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    char text[1024] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - 1, &read, nullptr);
+    CloseHandle(file);
+    // The fields after the command name in parentheses: state is field 3,
+    // utime and stime fields 14 and 15, in clock ticks of 1/100 s.
+    const char* at = std::strrchr(text, ')');
+    if (!at) return 0;
+    unsigned long long user = 0, system = 0;
+    if (std::sscanf(at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2) return 0;
+    return static_cast<double>(user + system) / 100.0;
+}
+
+// The processor time of this program and of the wine server, while a side
+// runs, and the time on the clock.
+struct Measure {
+    double clock = 0;
+    double processor = 0;
+};
+
+class CMeasuring {
+public:
+    CMeasuring() : processor_(Processor()) { QueryPerformanceCounter(&start_); }
+    Measure End() const {
+        LARGE_INTEGER end;
+        QueryPerformanceCounter(&end);
+        return {Seconds(start_, end), Processor() - processor_};
+    }
+
+private:
+    static double Processor() {
+        return ServerStat.empty() ? 0 : ProcessorSeconds(L"Z:\\proc\\self\\stat") + ProcessorSeconds(ServerStat);
+    }
+    double processor_;
+    LARGE_INTEGER start_;
+};
+
+Measure TimeRemoveInstalledFiles(int fileCount, Order order, size_t* folders) {
     const Tree tree = LayOutTree(fileCount, order);
     *folders = tree.folders.size();
     UninstallRecord.FilesToRemove.RemoveAll();
     for (const std::wstring& file : tree.files) UninstallRecord.FilesToRemove.Add(CString(file.c_str()));
     SetCurrentDirectoryW(L"C:\\");
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
+    const CMeasuring measuring;
     CRemovalRun run;
     RemoveInstalledFiles(UninstallRecord.FilesToRemove, run);
-    QueryPerformanceCounter(&end);
+    const Measure measured = measuring.End();
     if (GetFileAttributesW(BenchRoot.c_str()) != INVALID_FILE_ATTRIBUTES)
         std::fwprintf(stderr, L"RemoveInstalledFiles left %ls behind\n", BenchRoot.c_str());
-    return Seconds(start, end);
+    return measured;
 }
 
-double TimePlainLoop(int fileCount, Order order) {
+Measure TimePlainLoop(int fileCount, Order order) {
     const Tree tree = LayOutTree(fileCount, order);
     std::vector<std::wstring> companions;
     for (const std::wstring& file : tree.files) companions.push_back(Companion(file));
     SetCurrentDirectoryW(L"C:\\");
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
+    const CMeasuring measuring;
     for (size_t i = 0; i < tree.files.size(); ++i) {
         SetFileAttributesW(tree.files[i].c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(tree.files[i].c_str());
@@ -192,10 +242,10 @@ double TimePlainLoop(int fileCount, Order order) {
         DeleteFileW(companions[i].c_str());
     }
     for (auto it = tree.folders.rbegin(); it != tree.folders.rend(); ++it) RemoveDirectoryW(it->c_str());
-    QueryPerformanceCounter(&end);
+    const Measure measured = measuring.End();
     if (GetFileAttributesW(BenchRoot.c_str()) != INVALID_FILE_ATTRIBUTES)
         std::fwprintf(stderr, L"the plain loop left %ls behind\n", BenchRoot.c_str());
-    return Seconds(start, end);
+    return measured;
 }
 
 double Median(std::vector<double> values) {
@@ -208,6 +258,7 @@ double Median(std::vector<double> values) {
 int wmain(int argc, wchar_t** argv) {
     std::vector<int> counts;
     std::vector<OrderName> orders(std::begin(Orders), std::end(Orders));
+    int rounds = 3;
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--order") == 0 && i + 1 < argc) {
             const std::wstring name = argv[++i];
@@ -219,25 +270,51 @@ int wmain(int argc, wchar_t** argv) {
                 std::fwprintf(stderr, L"unknown order %ls (grouped, interleaved, random or all)\n", name.c_str());
                 return 2;
             }
+        } else if (wcscmp(argv[i], L"--rounds") == 0 && i + 1 < argc) {
+            rounds = _wtoi(argv[++i]);
+            if (rounds < 1) rounds = 1;
+        } else if (wcscmp(argv[i], L"--server") == 0 && i + 1 < argc) {
+            ServerStat = std::wstring(L"Z:\\proc\\") + argv[++i] + L"\\stat";
         } else {
             counts.push_back(_wtoi(argv[i]));
         }
     }
     if (counts.empty()) counts = {1000, 10000};
-    std::wprintf(L"%-12ls %8ls %8ls %22ls %16ls %7ls\n", L"order", L"files", L"folders", L"RemoveInstalledFiles",
-                 L"plain loop", L"ratio");
+    if (!ServerStat.empty() && ProcessorSeconds(ServerStat) <= 0) {
+        std::fwprintf(stderr, L"cannot read %ls\n", ServerStat.c_str());
+        ServerStat.clear();
+    }
+    std::wprintf(L"%-12ls %6ls %7ls %22ls %12ls %6ls %14ls %12ls %6ls\n", L"order", L"files", L"folders",
+                 L"RemoveInstalledFiles", L"plain loop", L"ratio", L"processor: ours", L"plain", L"ratio");
     for (const OrderName& order : orders) {
         for (int count : counts) {
-            std::vector<double> product, plain;
+            std::vector<double> product, plain, productProcessor, plainProcessor;
             size_t folders = 0;
-            for (int round = 0; round < 3; ++round) {
-                product.push_back(TimeRemoveInstalledFiles(count, order.order, &folders));
-                plain.push_back(TimePlainLoop(count, order.order));
+            for (int round = 0; round < rounds; ++round) {
+                // Which side goes first alternates, so that neither always
+                // follows the other's work.
+                Measure ours, loop;
+                if (round % 2 == 0) {
+                    ours = TimeRemoveInstalledFiles(count, order.order, &folders);
+                    loop = TimePlainLoop(count, order.order);
+                } else {
+                    loop = TimePlainLoop(count, order.order);
+                    ours = TimeRemoveInstalledFiles(count, order.order, &folders);
+                }
+                product.push_back(ours.clock);
+                plain.push_back(loop.clock);
+                productProcessor.push_back(ours.processor);
+                plainProcessor.push_back(loop.processor);
             }
-            const double a = Median(product);
-            const double b = Median(plain);
-            std::wprintf(L"%-12ls %8d %8u %20.3f s %14.3f s %6.2fx\n", order.name, count,
-                         static_cast<unsigned>(folders), a, b, a / b);
+            const double a = Median(product), b = Median(plain);
+            std::wprintf(L"%-12ls %6d %7u %20.3f s %10.3f s %5.2fx", order.name, count, static_cast<unsigned>(folders),
+                         a, b, a / b);
+            if (ServerStat.empty()) {
+                std::wprintf(L"\n");
+            } else {
+                const double c = Median(productProcessor), d = Median(plainProcessor);
+                std::wprintf(L" %12.2f s %10.2f s %5.2fx\n", c, d, c / d);
+            }
             std::fflush(stdout);
         }
     }
