@@ -85,15 +85,15 @@ BOOL CInstallApp::InitInstance() {
         AfxMessageBox(CommandLineUsage, MB_ICONINFORMATION);
         return FALSE;
     }
-    if (!recordRead) {
-        removalRun_.Note(failure.Text);
-        AfxMessageBox(failure.Text, MB_ICONERROR);
-        return FALSE;
-    }
-    if (!singleRun_.Take(UninstallRecord.ProductKey)) {
+    if (!TakeTurn(singleRun_, recordRead)) {
         removalRun_.Note(AnotherUninstallRuns);
         UninstallRecord.ExitCode = ExitAlreadyRunning;
         AfxMessageBox(AnotherUninstallRuns, MB_ICONINFORMATION);
+        return FALSE;
+    }
+    if (!recordRead) {
+        removalRun_.Note(failure.Text);
+        AfxMessageBox(failure.Text, MB_ICONERROR);
         return FALSE;
     }
 

@@ -49,6 +49,10 @@ bool IsSystemInSessionZero() {
            IsWellKnownSid(owner.user.User.Sid, WinLocalSystemSid);
 }
 
+// The longest a quiet run waits for Visual Studio's automation to take the
+// add-in's menus away; past it the run goes on without.
+constexpr DWORD AutomationBoundMs = 120000;
+
 const wchar_t* ModeText() {
     if (RunOptions.Plan) return L"plan";
     return RunOptions.Quiet ? L"quiet" : L"wizard";
@@ -72,7 +76,7 @@ int OpenRecordLog(CRemovalRun& run, const wchar_t* path, int plan) {
     // The file would keep these folders from being removed, or be removed
     // with them.
     const wchar_t* const keptOut[] = {record.InstallFolder, record.ExeFolder, record.PreviewFolder};
-    const CRemovalLogHeader header = {record.ProductKey,   record.InstallFolder, record.AppDisplayName,
+    const CRemovalLogHeader header = {record.ProductKey,    record.InstallFolder, record.AppDisplayName,
                                       record.PreviewFolder, GetCommandLineW(),    ModeText()};
     if (run.OpenLog(path, header, keptOut, sizeof(keptOut) / sizeof(keptOut[0]))) return 1;
     run.SetPlan(0);
@@ -105,13 +109,13 @@ int RunQuietUninstall(CRemovalRun& run, CSingleRun& singleRun, const CString& pr
         TellWhy(run, CommandLineUsage);
         return ExitRemoved;
     }
+    if (!TakeTurn(singleRun, recordRead)) {
+        TellWhy(run, AnotherUninstallRuns);
+        return ExitAlreadyRunning;
+    }
     if (!recordRead) {
         TellWhy(run, failure.Text);
         return failure.ExitCode;
-    }
-    if (!singleRun.Take(UninstallRecord.ProductKey)) {
-        TellWhy(run, AnotherUninstallRuns);
-        return ExitAlreadyRunning;
     }
     // What the wizard's main window records when it is made.
     UninstallRecord.VisualStudioPresent = IsAnyVisualStudioInstalled(UninstallRecord.Is64BitWindows);
@@ -122,6 +126,7 @@ int RunQuietUninstall(CRemovalRun& run, CSingleRun& singleRun, const CString& pr
     }
     CRemovalInput input = RemovalInputOf(UninstallRecord);
     input.MayStartVisualStudio = !IsSystemInSessionZero();
+    input.AutomationBoundMs = AutomationBoundMs;
     RunRemoval(input, run, nullptr);
     if (run.IsPlan()) return ExitRemoved;
     if (!StartSelfDeletion()) {

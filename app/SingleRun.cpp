@@ -1,6 +1,7 @@
 #include "app/SingleRun.h"
 
 #include "framework/String.h"
+#include "wizard/UninstallRecord.h"
 
 int CSingleRun::Take(const wchar_t* productKey) {
     if (mutex_) return 1;
@@ -13,4 +14,9 @@ int CSingleRun::Take(const wchar_t* productKey) {
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return 1;
     mutex_.Reset();
     return 0;
+}
+
+int TakeTurn(CSingleRun& singleRun, int recordRead) {
+    if (!recordRead && UninstallRecord.ProductKey.IsEmpty()) return 1;
+    return singleRun.Take(UninstallRecord.ProductKey);
 }

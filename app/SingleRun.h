@@ -18,3 +18,10 @@ public:
 private:
     CKernelHandle mutex_;
 };
+
+// Takes the product's turn once start-up has read the record (recordRead
+// non-zero), or when it failed after "uninstall.ini" named the product:
+// another run may be removing the keys that the record is read from, and
+// the run must say that, not that the product is missing. Non-zero when
+// this run may go on.
+int TakeTurn(CSingleRun& singleRun, int recordRead);

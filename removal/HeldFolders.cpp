@@ -417,8 +417,10 @@ int CHeldFolders::RemoveCurrent() {
     wchar_t heldPath[PathChars];
     if (!PathOf(held, heldPath)) return 0;
     const CString& name = held->name;
+    NTSTATUS opened = 0;
     CFileHandle removable(OpenInside(parent->handle.Get(), name.GetString(), name.GetLength(),
-                                     DELETE | FILE_READ_ATTRIBUTES, ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent));
+                                     DELETE | FILE_READ_ATTRIBUTES, ShareAll, FILE_DIRECTORY_FILE | ForBackupIntent,
+                                     &opened));
     // The held folder keeps the volume and index it was held with; neither it
     // nor the folder now at its name may be a link, so both lie on the
     // parent's volume, and they must have the same index.
@@ -426,7 +428,7 @@ int CHeldFolders::RemoveCurrent() {
     if (!removable || !FactsOfHandle(held->handle.Get(), &heldFacts) || heldFacts.link ||
         !FactsOfHandle(removable.Get(), &removableFacts) || removableFacts.link || NameIsLink(heldPath) ||
         removableFacts.index.QuadPart != held->known.index.QuadPart) {
-        LogOutcomeOf(run_, L"folder", heldPath, false, removable ? LinkLeftAlone : ERROR_PATH_NOT_FOUND);
+        LogOutcomeOf(run_, L"folder", heldPath, false, removable ? LinkLeftAlone : ErrorOf(opened));
         return 0;
     }
     // A plan takes the folder for removed when nothing is left in it.
@@ -444,15 +446,22 @@ int CHeldFolders::RemoveCurrent() {
     }
     // Held folders inside it are let go of first: they would keep it in use.
     LetGoOfBelow(held);
-    // Refused at once for a folder that is not empty: it stays held.
+    // Refused at once for a folder that is not empty (145), or for what else
+    // the system names: it stays held.
     held->known.reached = false;
-    if (!MarkForDeletion(removable.Get())) {
-        LogOutcomeOf(run_, L"folder", heldPath, false, ERROR_DIR_NOT_EMPTY);
+    NTSTATUS refused = 0;
+    if (!MarkForDeletion(removable.Get(), &refused)) {
+        LogOutcomeOf(run_, L"folder", heldPath, false, ErrorOf(refused));
         return 0;
     }
     LetGo(held);
     removable.Reset();
-    if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) return 0;
+    // Marked, but another program still holds it open and the file system
+    // keeps the name until that handle is closed.
+    if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) {
+        LogOutcomeOf(run_, L"folder", heldPath, false, ERROR_DELETE_PENDING);
+        return 0;
+    }
     LogOutcomeOf(run_, L"folder", heldPath, true, 0);
     if (parent->known.entries > 0) --parent->known.entries;
     return 1;

@@ -7,6 +7,7 @@
 #include "removal/Removal.h"
 #include "removal/RemovalRun.h"
 #include "removal/VisualStudioAddin.h"
+#include "removal/VisualStudioAutomation.h"
 #include "support/Registry.h"
 
 namespace {
@@ -58,11 +59,11 @@ void DeleteUninstallEntries(const CString& productKey, CRemovalRun& run) {
     RemoveRegistryTree(run, HKEY_LOCAL_MACHINE, entry);
 }
 
-void RemoveVisualStudioAddins(int is64BitWindows, int mayStartVisualStudio, CRemovalRun& run) {
+void RemoveVisualStudioAddins(const CRemovalInput& input, CRemovalRun& run) {
     static const wchar_t* const newestFirst[] = {L"11.0", L"10.0", L"9.0", L"8.0"};
+    CAutomationBound bound(input.MayStartVisualStudio, input.AutomationBoundMs);
     for (const wchar_t* version : newestFirst)
-        if (IsVisualStudioInstalled(version, is64BitWindows))
-            RemoveVisualStudioAddin(version, mayStartVisualStudio, run);
+        if (IsVisualStudioInstalled(version, input.Is64BitWindows)) RemoveVisualStudioAddin(version, bound, run);
 }
 
 }  // namespace
@@ -81,5 +82,5 @@ void CleanRegistry(const CRemovalInput& input, CRemovalRun& run) {
     // Whether Visual Studio was there when the wizard started decides whether
     // to look at all; each version is then tested afresh.
     if (!input.VisualStudioPresent) return;
-    RemoveVisualStudioAddins(input.Is64BitWindows, input.MayStartVisualStudio, run);
+    RemoveVisualStudioAddins(input, run);
 }

@@ -25,6 +25,9 @@ struct CRemovalInput {
     // Zero where nobody could see or close Visual Studio (SYSTEM in session
     // 0): the add-in step then does not start it through its automation.
     int MayStartVisualStudio = 1;
+    // The longest the add-in step waits for Visual Studio's automation, in
+    // all versions together; zero waits as long as Visual Studio takes.
+    DWORD AutomationBoundMs = 0;
 };
 
 // How a removal reports its course to the page that shows it.

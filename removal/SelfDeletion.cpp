@@ -9,8 +9,7 @@
 namespace {
 
 // "?" is the drive letter of the Windows folder, "#" a digit for the
-// names tried when the usual one is taken by an entry that may not be
-// replaced (BatchNames in all).
+// names tried when the usual one is taken (BatchNames in all).
 const wchar_t BatchPathPattern[] = L"?:\\QVUninst#.bat";
 constexpr int BatchPathChars = sizeof(BatchPathPattern) / sizeof(wchar_t);
 constexpr int BatchNames = 10;
@@ -62,47 +61,26 @@ bool GetInterpreterPath(wchar_t* systemFolder, wchar_t* interpreter, int capacit
     return true;
 }
 
-// Frees the batch's name for a new file. Anyone may have put an entry
-// there: it is opened as itself and deleted through that handle only when
-// it is a plain file; a folder or a link stays, and there is then no batch.
-// Its read-only attribute, which stops the deletion, is cleared only when
-// this name is the file's one link: attributes belong to the file, and a
-// hard link to a protected file must leave that file as it is.
-bool FreeBatchPath(const wchar_t* path) {
-    CFileHandle entry(NativeFiles::OpenEntryItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0));
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!entry || !GetFileInformationByHandle(entry.Get(), &information) || !NativeFiles::IsPlainFileEntry(information))
-        return false;
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
-        (information.nNumberOfLinks != 1 || !NativeFiles::SetBasicAttributes(entry.Get(), FILE_ATTRIBUTE_NORMAL)))
-        return false;
-    return NativeFiles::MarkForDeletion(entry.Get()) != 0;
-}
-
-HANDLE CreateNewBatchFile(const wchar_t* path, SECURITY_ATTRIBUTES* security) {
-    return CreateFileW(path, GENERIC_WRITE | DELETE, 0, security, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-}
-
-// Creates the batch file with the security above, under the first of the
-// names whose place is free or holds a plain file that may be replaced: an
-// entry of that name is replaced by a new file (overwriting it in place
-// would keep its old security and owner). An entry that may not be replaced
-// (a folder, a link, a second name of a read-only file) stays as it is, and
-// the next name is tried.
+// Creates the batch file with the security above under the first free one
+// of its names. CREATE_NEW makes the name this run's own: an entry already
+// there is never opened, rewritten or replaced, whatever it is. It may be
+// the batch of another run that is still running (cmd reads a batch line by
+// line from its file, so new text under that name would run in its place),
+// or a file, folder or link that someone put there. The next name is tried
+// instead. FILE_FLAG_OPEN_REPARSE_POINT keeps a link at the name from being
+// followed.
 HANDLE CreateBatchFile(wchar_t* path, char* ansiPath) {
     CBatchSecurity security;
     if (!security.Build()) return INVALID_HANDLE_VALUE;
     for (int n = 0; n < BatchNames; ++n) {
         if (!GetBatchPath(n, path, ansiPath)) return INVALID_HANDLE_VALUE;
-        HANDLE file = CreateNewBatchFile(path, security.Attributes());
+        HANDLE file =
+            CreateFileW(path, GENERIC_WRITE | DELETE, 0, security.Attributes(), CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED && error != ERROR_ALREADY_EXISTS)
             return INVALID_HANDLE_VALUE;
-        if (!FreeBatchPath(path)) continue;
-        file = CreateNewBatchFile(path, security.Attributes());
-        if (file != INVALID_HANDLE_VALUE) return file;
     }
     return INVALID_HANDLE_VALUE;
 }

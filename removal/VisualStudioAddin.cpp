@@ -106,7 +106,7 @@ int IsAnyVisualStudioInstalled(int is64BitWindows) {
     return 0;
 }
 
-void RemoveVisualStudioAddin(const wchar_t* version, int mayStartVisualStudio, CRemovalRun& run) {
+void RemoveVisualStudioAddin(const wchar_t* version, const CAutomationBound& bound, CRemovalRun& run) {
     // In a plan the key deletions only name their keys.
     DeleteAddinKeys(version, run);
     CString subject;
@@ -117,10 +117,21 @@ void RemoveVisualStudioAddin(const wchar_t* version, int mayStartVisualStudio, C
         run.Log(L"visual studio", subject, LogOutcome::WouldRemove, 0);
         return;
     }
-    if (mayStartVisualStudio)
-        RemoveAddinThroughAutomation(AutomationProgIdOf(version));
-    else
+    const wchar_t* const progId = AutomationProgIdOf(version);
+    DWORD outcome = 0;
+    if (!bound.MayStart()) {
         run.Note(L"Visual Studio is not started here: nobody could close it.");
+    } else if (!bound.BoundMs()) {
+        RemoveAddinThroughAutomation(progId);
+    } else if (!RemoveAddinThroughAutomationWithin(progId, bound.RemainingMs())) {
+        // Its keys are gone already, and its setup run below rebuilds the
+        // menus without the add-in.
+        CString note;
+        note.Format(L"Visual Studio %s did not finish removing the add-in's menus within %u s: the run goes on.",
+                    version, bound.BoundMs() / 1000);
+        run.Note(note);
+        outcome = ERROR_TIMEOUT;
+    }
     StartSetupRun(version);
-    run.Log(L"visual studio", subject, LogOutcome::Removed, 0);
+    run.Log(L"visual studio", subject, outcome ? LogOutcome::Kept : LogOutcome::Removed, outcome);
 }

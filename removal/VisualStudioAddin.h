@@ -2,6 +2,7 @@
 // icon editor from one version.
 #pragma once
 
+class CAutomationBound;
 class CRemovalRun;
 
 // version: "8.0", "9.0", "10.0" or "11.0". On 64-bit Windows
@@ -9,4 +10,4 @@ class CRemovalRun;
 // the 32-bit registry view.
 int IsVisualStudioInstalled(const wchar_t* version, int is64BitWindows);
 int IsAnyVisualStudioInstalled(int is64BitWindows);
-void RemoveVisualStudioAddin(const wchar_t* version, int mayStartVisualStudio, CRemovalRun& run);
+void RemoveVisualStudioAddin(const wchar_t* version, const CAutomationBound& bound, CRemovalRun& run);

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "support/ComPointer.h"
+#include "support/Handles.h"
 
 namespace {
 
@@ -69,6 +70,14 @@ void GetCommand(IDispatch* commands, const wchar_t* commandName, CComPointer<IDi
     command.Share(value.Dispatch());
 }
 
+// The thread of RemoveAddinThroughAutomationWithin; `progId` is a literal.
+DWORD WINAPI AutomationThread(void* progId) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 0;
+    RemoveAddinThroughAutomation(static_cast<const wchar_t*>(progId));
+    CoUninitialize();
+    return 0;
+}
+
 void RemoveProductBarAndCommand(IDispatch* bars, IDispatch* commands) {
     CComPointer<IDispatch> productBar;
     GetCommandBar(bars, ProductBarName, productBar);
@@ -112,4 +121,10 @@ void RemoveAddinThroughAutomation(const wchar_t* progId) {
     if (bars && commands) RemoveProductBarAndCommand(bars.Get(), commands.Get());
 
     CallMember(environment.Get(), L"Quit", DISPATCH_METHOD, nullptr, 0, nullptr);
+}
+
+int RemoveAddinThroughAutomationWithin(const wchar_t* progId, DWORD waitMs) {
+    if (waitMs == 0) return 0;
+    CKernelHandle thread(CreateThread(nullptr, 0, AutomationThread, const_cast<wchar_t*>(progId), 0, nullptr));
+    return thread && WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0;
 }

@@ -92,8 +92,8 @@ TEST_F(QuietRun, RemovesWhatTheWizardRemovesWithoutAWindow) {
     for (const auto& [log, mode] : logs) {
         const std::string text = ReadFileBytes(log);
         EXPECT_NE(std::string::npos, text.find(std::string("\r\nmode: ") + mode + "\r\n")) << Narrow(log);
-        for (const char* field : {"program: ", "command line: ", "account: ", "computer: ", "display name: ",
-                                  "preview folder: ", "end: "})
+        for (const char* field :
+             {"program: ", "command line: ", "account: ", "computer: ", "display name: ", "preview folder: ", "end: "})
             EXPECT_NE(std::string::npos, text.find(std::string("\r\n") + field)) << field << " in " << Narrow(log);
         // The totals count the action lines.
         char totals[160];
@@ -202,8 +202,40 @@ TEST_F(QuietRun, AProcessRunningFromTheInstallFolderBlocksTheRun) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_BUSY), run.exitCode);
     EXPECT_EQ(Joined(before), Joined(EndState()));
     const std::string text = ReadFileBytes(log);
-    EXPECT_NE(std::string::npos, text.find("\r\nnote: the process " + std::to_string(holder.ProcessId()) + " (")) << text;
+    EXPECT_NE(std::string::npos, text.find("\r\nnote: the process " + std::to_string(holder.ProcessId()) + " ("))
+        << text;
     EXPECT_NE(std::string::npos, text.find("QvHelper.exe) is running")) << text;
+}
+
+// Two quiet runs at once. The first is held in Visual Studio's automation,
+// after the product's keys have gone; the second, started then, ends with
+// ERROR_INSTALL_ALREADY_RUNNING (not with "not installed") and changes
+// nothing. Let go, the first finishes the removal and deletes itself.
+TEST_F(QuietRun, ASecondRunWhileOneRemovesEndsWithAlreadyRunning) {
+    LayOut();
+    FakeAutomation automation({L"9.0"}, Logs);
+    ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
+    const std::wstring firstLog = std::wstring(Logs) + L"\\first.log";
+    const std::wstring secondLog = std::wstring(Logs) + L"\\second.log";
+    ProcessDriver first;
+    {
+        AutomationHold hold;
+        ASSERT_TRUE(first.Start(InstalledUninstaller(), InstallFolderOf(sample), L"/quiet /log \"" + firstLog + L"\""));
+        ASSERT_TRUE(hold.WaitUntilHeld()) << "the first run never reached Visual Studio";
+        ASSERT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, ProductKeyPath(sample)));
+        const std::vector<std::wstring> before = EndState();
+        const WatchedRun second = RunUnattended(L"/S /norestart /log \"" + secondLog + L"\"");
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_ALREADY_RUNNING), second.exitCode);
+        EXPECT_EQ(Joined(before), Joined(EndState()));
+    }
+    DWORD exitCode = 1;
+    ASSERT_TRUE(first.WaitForExit(exitCode, 150000));
+    EXPECT_EQ(0u, exitCode);
+    WaitForSelfDeletion();
+    EXPECT_TRUE(automation.WaitForServersToEnd());
+    EXPECT_NE(std::string::npos, ReadFileBytes(secondLog).find(
+                                     "\r\nnote: Another uninstall of this product is running. Nothing was removed."));
+    EXPECT_NE(std::string::npos, ReadFileBytes(firstLog).find("\r\nexit code 0: "));
 }
 
 // Wherever a run is killed (after any step, and after some of the listed

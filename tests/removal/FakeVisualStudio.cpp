@@ -130,8 +130,10 @@ FakeAutomation::FakeAutomation(const std::vector<std::wstring>& versions, const 
         }
         const std::wstring progId = L"VisualStudio.DTE." + version;
         const std::wstring classKey = std::wstring(ClassesRoot) + L"CLSID\\" + GuidText(clsid);
-        SetRegString(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + progId + L"\\CLSID", L"", GuidText(clsid), OwnView);
-        SetRegString(HKEY_LOCAL_MACHINE, classKey + L"\\LocalServer32", L"", L"\"" + server + L"\" " + version, OwnView);
+        SetRegString(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + progId + L"\\CLSID", L"", GuidText(clsid),
+                     OwnView);
+        SetRegString(HKEY_LOCAL_MACHINE, classKey + L"\\LocalServer32", L"", L"\"" + server + L"\" " + version,
+                     OwnView);
         SetRegString(HKEY_LOCAL_MACHINE, classKey + L"\\ProgID", L"", progId, OwnView);
     }
     Configure(FakeDteConfig());
@@ -166,11 +168,38 @@ void FakeAutomation::Configure(const FakeDteConfig& config) {
     flag(L"ToolsBar", config.toolsBar);
 }
 
+namespace {
+const wchar_t HoldName[] = L"QvTest FakeDte hold";
+}
+
+AutomationHold::AutomationHold()
+    : entered_(CreateEventW(nullptr, TRUE, FALSE, (std::wstring(HoldName) + L" entered").c_str())),
+      release_(CreateEventW(nullptr, TRUE, FALSE, HoldName)) {
+    SetRegString(HKEY_CURRENT_USER, FakeDteConfigKey, L"Hold", HoldName);
+}
+
+AutomationHold::~AutomationHold() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, FakeDteConfigKey, L"Hold");
+    Release();
+    CloseHandle(entered_);
+    CloseHandle(release_);
+}
+
+bool AutomationHold::WaitUntilHeld() const {
+    return WaitForSingleObject(entered_, 60000) == WAIT_OBJECT_0;
+}
+
+void AutomationHold::Release() const {
+    SetEvent(release_);
+}
+
 void FakeAutomation::UnregisterProgId(const std::wstring& version) {
     DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(ClassesRoot) + L"VisualStudio.DTE." + version, OwnView);
 }
 
-std::vector<std::string> FakeAutomation::Log() const { return SplitLines(ReadFileBytes(logPath_)); }
+std::vector<std::string> FakeAutomation::Log() const {
+    return SplitLines(ReadFileBytes(logPath_));
+}
 
 std::vector<std::string> FakeAutomation::Calls() const {
     std::vector<std::string> calls;
@@ -179,7 +208,9 @@ std::vector<std::string> FakeAutomation::Calls() const {
     return calls;
 }
 
-bool FakeAutomation::ClearLog() const { return DeleteLog(logPath_); }
+bool FakeAutomation::ClearLog() const {
+    return DeleteLog(logPath_);
+}
 
 bool FakeAutomation::WaitForServersToEnd() const {
     return WaitUntil([this] {
@@ -196,7 +227,9 @@ InstalledVisualStudio::InstalledVisualStudio(const std::wstring& folder) {
     LayOutSampleVisualStudio(layout_, &error_);
 }
 
-InstalledVisualStudio::~InstalledVisualStudio() { RemoveSampleVisualStudio(layout_); }
+InstalledVisualStudio::~InstalledVisualStudio() {
+    RemoveSampleVisualStudio(layout_);
+}
 
 bool InstalledVisualStudio::Uninstall(const std::wstring& version) const {
     return DeleteFileW((FolderOf(version) + L"devenv.exe").c_str()) != FALSE;

@@ -48,6 +48,24 @@ struct FakeDteConfig {
     bool toolsBar = true;        // "Tools" command bar exists
 };
 
+// While this lives, the automation stand-in's environment holds its first
+// call until Release (or the end of this object): a Visual Studio that is
+// busy or hung.
+class AutomationHold {
+public:
+    AutomationHold();
+    ~AutomationHold();
+    AutomationHold(const AutomationHold&) = delete;
+    AutomationHold& operator=(const AutomationHold&) = delete;
+    // Waits until a server holds a call.
+    bool WaitUntilHeld() const;
+    void Release() const;
+
+private:
+    HANDLE entered_ = nullptr;
+    HANDLE release_ = nullptr;
+};
+
 class FakeAutomation {
 public:
     // Registers the given versions ("8.0" ...); the log lives in `folder`.

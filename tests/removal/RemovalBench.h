@@ -11,8 +11,13 @@
 
 #include "removal/Removal.h"
 #include "removal/RemovalRun.h"
+#include "removal/VisualStudioAutomation.h"
 
 namespace qvtest {
+
+// The add-in step as the wizard runs it: Visual Studio may be started, and
+// its automation is waited for as long as it takes.
+inline const CAutomationBound Unbounded(1, 0);
 
 // Saves the record's removal fields and the current directory; puts them
 // back when it goes away.

@@ -23,7 +23,7 @@ using namespace qvtest;
 namespace {
 
 const std::wstring Batch = L"C:\\QVUninst.bat";
-// The name the batch takes when an entry at its own may not be replaced.
+// The name the batch takes when its own is taken.
 const std::wstring NextBatch = L"C:\\QVUninst1.bat";
 const DWORD GoneWaitMs = 60000;
 // Owned by Administrators; full access for Administrators and SYSTEM only,
@@ -91,7 +91,7 @@ protected:
     ProcessDriver program_;
 };
 
-std::string ExpectedBatch(const std::string& exe, const std::string& folder) {
+std::string ExpectedBatch(const std::string& exe, const std::string& folder, const std::string& batch) {
     return ":Repeat\r\n"
            "del \"" +
            exe +
@@ -102,7 +102,8 @@ std::string ExpectedBatch(const std::string& exe, const std::string& folder) {
            "rmdir \"" +
            folder +
            "\"\r\n"
-           "del \"C:\\QVUninst.bat\"\r\n";
+           "del \"" +
+           batch + "\"\r\n";
 }
 
 // The mandatory label entries of the SACL, written as SDDL writes them.
@@ -299,12 +300,9 @@ TEST(BatchSecurity, OnlyAdministratorsCanChangeTheBatch) {
 }
 
 TEST_F(SelfDeletionTest, WritesTheBatchWithItsOwnSecurityAndRemovesEverything) {
-    // An existing batch file, longer than the new one and read-only, is replaced.
-    ASSERT_TRUE(WriteFileBytes(Batch, std::string(2000, 'x')));
-    ASSERT_TRUE(SetFileAttributesW(Batch.c_str(), FILE_ATTRIBUTE_READONLY));
     StartAndHold();
 
-    EXPECT_EQ(ExpectedBatch(Narrow(exe_), Narrow(folder_)), ReadFileBytes(Batch));
+    EXPECT_EQ(ExpectedBatch(Narrow(exe_), Narrow(folder_), Narrow(Batch)), ReadFileBytes(Batch));
 
     // Read back, the batch's security is the one it was made with. Wine
     // keeps of a descriptor only what the file's Unix mode expresses (the
@@ -362,34 +360,34 @@ TEST_F(SelfDeletionTest, StartsTheSystemInterpreterWithoutAutoRun) {
     EXPECT_TRUE(WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs));
 }
 
-// An entry that anyone may have put at the batch's name is replaced only
-// when it is a plain file, deleted through a handle that does not follow a
-// link. A folder or a folder link stays and there is no batch. The
-// read-only attribute of a file with a second name (a hard link to a
-// protected file) is left alone, and then there is no batch either.
-// An entry at the batch's name that may not be replaced stays as it is; the
-// batch then takes the next name, so the uninstaller still goes.
-TEST_F(SelfDeletionTest, ReplacesOnlyAPlainFileAtTheBatchName) {
+// An entry already at the batch's name is never opened, rewritten or
+// replaced, whatever it is: the batch of another run that may still be
+// running (cmd reads its batch line by line, so new text there would run in
+// its place), a hard link to another file, a folder or a folder link. The
+// batch takes the next name instead, so the uninstaller still goes, and
+// the entry and what it leads to stay exactly as they were.
+TEST_F(SelfDeletionTest, AnEntryAtTheBatchNameStaysAndTheBatchTakesTheNext) {
     const std::wstring other = base_ + L"\\Protected.txt";
     const std::wstring target = base_ + L"\\Target";
     const std::string otherBytes = "a protected file\r\n";
     const struct {
         const char* why;
         std::function<bool()> plant;
-        bool replaced;
-        DWORD otherAttributes;  // of `other` at the end, when it is planted
     } cases[] = {
+        {"another run's batch, longer and read-only",
+         [&] {
+             return WriteFileBytes(Batch, std::string(2000, 'x')) &&
+                    SetFileAttributesW(Batch.c_str(), FILE_ATTRIBUTE_READONLY);
+         }},
         {"hard link to a read-only file",
          [&] {
              return WriteFileBytes(other, otherBytes) && SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY) &&
                     CreateHardLinkW(Batch.c_str(), other.c_str(), nullptr);
-         },
-         false, FILE_ATTRIBUTE_READONLY},
+         }},
         {"hard link to a writable file",
-         [&] { return WriteFileBytes(other, otherBytes) && CreateHardLinkW(Batch.c_str(), other.c_str(), nullptr); },
-         true, 0},
-        {"folder", [&] { return CreateDirectoryW(Batch.c_str(), nullptr) != FALSE; }, false, 0},
-        {"link to an empty folder", [&] { return MakeFolders(target) && PlantLink(Batch, target); }, false, 0},
+         [&] { return WriteFileBytes(other, otherBytes) && CreateHardLinkW(Batch.c_str(), other.c_str(), nullptr); }},
+        {"folder", [&] { return CreateDirectoryW(Batch.c_str(), nullptr) != FALSE; }},
+        {"link to an empty folder", [&] { return MakeFolders(target) && PlantLink(Batch, target); }},
     };
     int index = 0;
     for (const auto& c : cases) {
@@ -399,24 +397,21 @@ TEST_F(SelfDeletionTest, ReplacesOnlyAPlainFileAtTheBatchName) {
         const FileState planted = StateOf(Batch);
         const DWORD plantedAttributes = GetFileAttributesW(Batch.c_str());
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, plantedAttributes);
+        const DWORD otherAttributes = GetFileAttributesW(other.c_str());
         RunToItsEnd(exe);
         EXPECT_TRUE(WaitUntil([&] { return !PathExists(exe); }, GoneWaitMs)) << "no batch ran";
-        if (c.replaced) {
-            EXPECT_TRUE(WaitUntil([] { return !PathExists(Batch); }, GoneWaitMs));
-        } else {
-            // The batch took the next name, and went when it was done.
-            EXPECT_TRUE(WaitUntil([] { return !PathExists(NextBatch); }, GoneWaitMs));
-            ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Batch.c_str())) << "the entry went";
-            EXPECT_EQ(plantedAttributes, GetFileAttributesW(Batch.c_str())) << "the entry was replaced";
-            EXPECT_TRUE(planted == StateOf(Batch));
-        }
-        const DWORD otherAttributes = GetFileAttributesW(other.c_str());
+        EXPECT_TRUE(WaitUntil([] { return !PathExists(NextBatch); }, GoneWaitMs));
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Batch.c_str())) << "the entry went";
+        EXPECT_EQ(plantedAttributes, GetFileAttributesW(Batch.c_str())) << "the entry was changed";
+        EXPECT_TRUE(planted == StateOf(Batch));
         if (otherAttributes != INVALID_FILE_ATTRIBUTES) {
             EXPECT_EQ(otherBytes, ReadFileBytes(other));
-            EXPECT_EQ(c.otherAttributes, otherAttributes & FILE_ATTRIBUTE_READONLY);
+            EXPECT_EQ(otherAttributes, GetFileAttributesW(other.c_str()));
         }
+        SetFileAttributesW(Batch.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveLink(Batch);
         RemoveTree(Batch);
+        SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveTree(other);
     }
     EXPECT_TRUE(IsFolder(target)) << "the linked folder went";

@@ -180,7 +180,7 @@ TEST_F(VisualStudioTest, NineDeletionsWithTheVersionsClassKey) {
         SetRegString(HKEY_CLASSES_ROOT, other, L"", L"add-in");
         for (const auto& key : AddinKeysOf(version)) SetRegString(key.first, key.second + L"\\Deeper", L"x", L"y");
         FakeDevenvLog devenv(folder_);
-        RemoveVisualStudioAddin(version.c_str(), 1, TestRun());
+        RemoveVisualStudioAddin(version.c_str(), Unbounded, TestRun());
         for (const auto& key : AddinKeysOf(version))
             EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(version) << " " << Narrow(key.second);
         EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, other)) << Narrow(version);
@@ -200,7 +200,7 @@ TEST_F(VisualStudioTest, SetupRunWithTheFolderExactlyAsRead) {
     for (const std::wstring& installDir : {plainFolder, plainFolder + L"\\"}) {
         SetRegString(HKEY_LOCAL_MACHINE, VisualStudioKey(L"10.0"), L"InstallDir", installDir);
         FakeDevenvLog devenv(folder_);
-        RemoveVisualStudioAddin(L"10.0", 1, TestRun());
+        RemoveVisualStudioAddin(L"10.0", Unbounded, TestRun());
         ASSERT_TRUE(devenv.WaitForLines(1));
         const std::wstring line = devenv.Lines().front();
         const size_t bar = line.find(L'|');
@@ -216,7 +216,7 @@ TEST_F(VisualStudioTest, AutomationThenSetupRunForAnInstalledVersion) {
     FakeAutomation automation({L"11.0"}, folder_);
     ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
     FakeDevenvLog devenv(folder_);
-    RemoveVisualStudioAddin(L"11.0", 1, TestRun());
+    RemoveVisualStudioAddin(L"11.0", Unbounded, TestRun());
     ASSERT_TRUE(automation.WaitForServersToEnd());
     const std::vector<std::string> calls = automation.Calls();
     ASSERT_FALSE(calls.empty());
@@ -235,12 +235,43 @@ TEST_F(VisualStudioTest, WithoutADesktopTheAutomationIsNotStarted) {
     FakeDevenvLog devenv(folder_);
     const std::wstring log = folder_ + L"\\log.txt";
     ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
-    RemoveVisualStudioAddin(L"11.0", 0, TestRun());
+    RemoveVisualStudioAddin(L"11.0", CAutomationBound(0, 0), TestRun());
     TestRun().CloseLog(0);
     ASSERT_TRUE(devenv.WaitForLines(1)) << "the setup run still starts";
     EXPECT_TRUE(automation.Log().empty());
-    for (const auto& key : AddinKeysOf(L"11.0")) EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
+    for (const auto& key : AddinKeysOf(L"11.0"))
+        EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
     EXPECT_NE(std::string::npos, ReadFileBytes(log).find("\r\nnote: Visual Studio is not started here"));
+}
+
+// A Visual Studio that does not answer its automation holds the step up to
+// the bound only: the keys go, the setup run starts, and the log says why
+// the add-in's line is kept. The automation finishes once Visual Studio
+// answers.
+TEST_F(VisualStudioTest, AnAutomationThatDoesNotAnswerIsLeftAtTheBound) {
+    FakeAutomation automation({L"11.0"}, folder_);
+    ASSERT_TRUE(automation.Registered()) << Narrow(automation.Error());
+    FakeDevenvLog devenv(folder_);
+    const std::wstring log = folder_ + L"\\log.txt";
+    ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
+    {
+        AutomationHold hold;
+        RemoveVisualStudioAddin(L"11.0", CAutomationBound(1, 2000), TestRun());
+        EXPECT_TRUE(hold.WaitUntilHeld()) << "Visual Studio's automation was never reached";
+        for (const auto& key : AddinKeysOf(L"11.0"))
+            EXPECT_FALSE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
+        EXPECT_TRUE(devenv.WaitForLines(1)) << "no setup run";
+    }
+    TestRun().CloseLog(0);
+    ASSERT_TRUE(automation.WaitForServersToEnd());
+    EXPECT_EQ("11.0 DTE.Quit[call]()", automation.Calls().back());
+    const std::string text = ReadFileBytes(log);
+    EXPECT_NE(std::string::npos,
+              text.find("\r\nnote: Visual Studio 11.0 did not finish removing the add-in's menus within 2 s: the run "
+                        "goes on.\r\n"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("\r\nkept: visual studio \"Visual Studio 11.0 add-in\" - error 1460: "))
+        << text;
 }
 
 // A plan names the add-in but deletes no key and starts neither the
@@ -251,7 +282,7 @@ TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
     FakeDevenvLog devenv(folder_);
     const std::wstring plan = folder_ + L"\\plan.txt";
     ASSERT_EQ(1, OpenTestLog(plan.c_str(), 1));
-    RemoveVisualStudioAddin(L"11.0", 1, TestRun());
+    RemoveVisualStudioAddin(L"11.0", Unbounded, TestRun());
     TestRun().CloseLog(0);
     for (const auto& key : AddinKeysOf(L"11.0")) EXPECT_TRUE(RegKeyExists(key.first, key.second)) << Narrow(key.second);
     EXPECT_TRUE(automation.Log().empty());
@@ -261,7 +292,7 @@ TEST_F(VisualStudioTest, APlanNamesTheAddinAndChangesNothing) {
     // The real removal after it starts the setup run once: the plan started none.
     const std::wstring log = folder_ + L"\\log.txt";
     ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
-    RemoveVisualStudioAddin(L"11.0", 1, TestRun());
+    RemoveVisualStudioAddin(L"11.0", Unbounded, TestRun());
     TestRun().CloseLog(0);
     ASSERT_TRUE(automation.WaitForServersToEnd());
     ASSERT_TRUE(devenv.WaitForLines(1));

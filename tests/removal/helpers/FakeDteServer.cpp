@@ -14,6 +14,9 @@
 //   ProductBar      1: a command bar named "Quorvex GlyphSmith" exists
 //   ProductCommand  1: the command "GlyphSmithAddin.Connect.GlyphSmithAddin" exists
 //   ToolsBar        1: a command bar named "Tools" exists
+//   Hold            an event name: the environment's first call sets the
+//                   event "<name> entered", then answers only once <name>
+//                   is set (Visual Studio busy or hung)
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -45,6 +48,20 @@ std::wstring ConfigText(const wchar_t* name) {
     if (RegGetValueW(HKEY_CURRENT_USER, FakeDteConfigKey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
         return std::wstring();
     return text;
+}
+
+void HoldIfAsked() {
+    static bool held = false;
+    if (held) return;
+    held = true;
+    const std::wstring name = ConfigText(L"Hold");
+    if (name.empty()) return;
+    HANDLE entered = OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L" entered").c_str());
+    HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, name.c_str());
+    if (entered) SetEvent(entered);
+    if (release) WaitForSingleObject(release, 600000);
+    if (entered) CloseHandle(entered);
+    if (release) CloseHandle(release);
 }
 
 void Log(const std::wstring& line) {
@@ -148,6 +165,7 @@ public:
         const std::vector<VARIANT*> args = Arguments(params);
         switch (kind_) {
             case Kind::Environment:
+                HoldIfAsked();
                 return InvokeEnvironment(id, flags, args, result);
             case Kind::CommandBars:
                 return InvokeCommandBars(id, flags, args, result);
