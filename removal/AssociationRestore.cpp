@@ -44,9 +44,9 @@ void RestorePlace(const CString& savedKey, const CString& liveKey, CRemovalRun& 
         run.Log(L"association", subject, LogOutcome::WouldRemove, 0);
         return;
     }
-    const int restored = WriteRegistryString(HKEY_CLASSES_ROOT, liveKey, L"", previous);
-    run.Log(L"association", subject, restored ? LogOutcome::Removed : LogOutcome::Kept,
-            restored ? 0 : ERROR_ACCESS_DENIED);
+    DWORD error = 0;
+    const int restored = WriteRegistryString(HKEY_CLASSES_ROOT, liveKey, L"", previous, &error);
+    run.Log(L"association", subject, restored ? LogOutcome::Removed : LogOutcome::Kept, error);
 }
 
 // One entry of the record: an extension has one place, a file type three

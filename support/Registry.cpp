@@ -10,11 +10,6 @@ namespace {
 
 constexpr REGSAM View = KEY_WOW64_64KEY;
 
-bool OpenOrCreateKey(HKEY root, const wchar_t* keyPath, CRegistryKey& key) {
-    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(), nullptr) ==
-           ERROR_SUCCESS;
-}
-
 }  // namespace
 
 int ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer) {
@@ -35,13 +30,16 @@ int ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueNa
     return 1;
 }
 
-int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text) {
+int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text,
+                        DWORD* error) {
     CRegistryKey key;
-    if (!OpenOrCreateKey(root, keyPath, key)) return 0;
-    const DWORD bytes = static_cast<DWORD>(lstrlenW(text) * 2 + 2);
-    return RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    LONG status = RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | View, nullptr, key.Receive(), nullptr);
+    if (status == ERROR_SUCCESS) {
+        const DWORD bytes = static_cast<DWORD>(lstrlenW(text) * 2 + 2);
+        status = RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+    }
+    if (error) *error = static_cast<DWORD>(status);
+    return status == ERROR_SUCCESS ? 1 : 0;
 }
 
 namespace {

@@ -28,7 +28,9 @@ inline constexpr wchar_t AppPathsKeyRoot[] = L"SOFTWARE\\Microsoft\\Windows\\Cur
 int ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer);
 
 // Stores text as REG_SZ with its terminator, creating the key path as needed.
-int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
+// `error`, when given, receives the system's answer (ERROR_SUCCESS or why not).
+int WriteRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text,
+                        DWORD* error = nullptr);
 
 // Deletes one value. The key path is opened name by name as itself
 // (support/RegistryWalk.h), and a missing key is created and left empty; a
