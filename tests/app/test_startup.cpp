@@ -1,7 +1,8 @@
 // Start-up of the real Uninstall.exe under Wine on the sample installation:
 // every failure to read the installation (uninstall.ini missing, without its
 // "args" entry or with a damaged one, no install record), met by the wizard
-// and by a quiet run. The wizard shows one error message and ends with 0; a
+// and by a quiet run, and a second wizard while another uninstall runs. The
+// wizard shows one error message and ends with 0; a
 // quiet run shows nothing, ends with the failure's exit code and logs why.
 // Either way nothing is changed.
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "WizardRun.h"
 #include "bench/TestFiles.h"
 #include "bench/TestRegistry.h"
+#include "support/Handles.h"
 
 namespace qvtest {
 namespace {
@@ -132,6 +134,27 @@ TEST_P(StartupFailureTest, TheWizardSaysWhyAQuietRunEndsWithItsCodeAndNothingCha
         const std::string text = ReadFileBytes(log);
         EXPECT_NE(std::string::npos, text.find(std::string("\r\n") + c.logged)) << text;
         EXPECT_NE(std::string::npos, text.find("\r\nexit code " + std::to_string(c.exitCode) + ": ")) << text;
+    }
+}
+
+// A second wizard while another uninstall of the product runs (it holds the
+// product's mutex) says so in one box and ends with
+// ERROR_INSTALL_ALREADY_RUNNING, changing nothing. That holds too where the
+// other run has already removed the product's key, which the record is read
+// from: the product named by uninstall.ini decides.
+TEST_F(StartupFailureTest, ASecondWizardSaysAnotherUninstallRuns) {
+    for (const bool keyRemoved : {false, true}) {
+        SCOPED_TRACE(keyRemoved ? "key removed" : "record intact");
+        LayOut();
+        if (keyRemoved) DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKeyPath(sample));
+        CKernelHandle running(CreateMutexW(nullptr, TRUE, (L"Global\\Quorvex Uninstall " + sample.productKey).c_str()));
+        ASSERT_TRUE(running);
+        const std::vector<std::wstring> before = SnapshotOf(sample);
+        const std::vector<MessageBoxInfo> boxes = RunAnswered();
+        ExpectEndedWithNothingChanged(ERROR_INSTALL_ALREADY_RUNNING, before);
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(L"Another uninstall of this product is running. Nothing was removed.", boxes[0].text);
+        EXPECT_FALSE(boxes[0].hasErrorIcon);
     }
 }
 
