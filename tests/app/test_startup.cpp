@@ -2,9 +2,9 @@
 // every failure to read the installation (uninstall.ini missing, without its
 // "args" entry or with a damaged one, no install record), met by the wizard
 // and by a quiet run, and a second wizard while another uninstall runs. The
-// wizard shows one error message and ends with 0; a
-// quiet run shows nothing, ends with the failure's exit code and logs why.
-// Either way nothing is changed.
+// wizard shows one error message and ends with 0; a quiet run shows nothing,
+// ends with the failure's exit code and logs why. Either way nothing is
+// changed.
 #include <gtest/gtest.h>
 #include <windows.h>
 
