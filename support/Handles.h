@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 // Where the traits' Invalid() is constexpr (null), an empty scope is all
 // zero bytes and a global one takes no start-up code.
@@ -108,6 +109,15 @@ struct CLocalMemoryTraits {
     static void Close(Handle block) { LocalFree(block); }
 };
 
+// Memory that COM or the shell allocates for the caller (an item id list),
+// typed as T.
+template <typename T>
+struct CTaskMemoryTraits {
+    using Handle = T;
+    static constexpr Handle Invalid() { return nullptr; }
+    static void Close(Handle block) { CoTaskMemFree(block); }
+};
+
 using CRegistryKey = CScopedHandle<CRegistryKeyTraits>;
 using CKernelHandle = CScopedHandle<CKernelHandleTraits>;
 using CFileHandle = CScopedHandle<CFileHandleTraits>;
@@ -121,6 +131,8 @@ template <typename T>
 using CProcessHeapBlock = CScopedHandle<CProcessHeapTraits<T>>;
 template <typename T>
 using CLocalMemory = CScopedHandle<CLocalMemoryTraits<T>>;
+template <typename T>
+using CTaskMemory = CScopedHandle<CTaskMemoryTraits<T>>;
 
 // A device context obtained with GetDC, released with the same window.
 class CWindowDc {

@@ -31,11 +31,10 @@ const wchar_t* ChooseBannerFace() {
         SystemFunction<HRESULT(WINAPI*)(HWND, int, LPITEMIDLIST*)>(L"shell32.dll", "SHGetSpecialFolderLocation");
     const auto pathFromList =
         SystemFunction<BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR)>(L"shell32.dll", "SHGetPathFromIDListW");
-    LPITEMIDLIST list = nullptr;
-    if (folderLocation && pathFromList && SUCCEEDED(folderLocation(nullptr, CSIDL_FONTS, &list)) && list) {
-        if (!pathFromList(list, fonts)) fonts[0] = L'\0';
-        CoTaskMemFree(list);
-    }
+    CTaskMemory<LPITEMIDLIST> list;
+    if (folderLocation && pathFromList && SUCCEEDED(folderLocation(nullptr, CSIDL_FONTS, list.Receive())) && list &&
+        !pathFromList(list.Get(), fonts))
+        fonts[0] = L'\0';
     CString path(fonts);
     // Without a fonts folder there is nothing to test.
     if (path.IsEmpty()) return L"Segoe UI";
