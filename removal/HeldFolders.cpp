@@ -457,10 +457,11 @@ int CHeldFolders::RemoveCurrent() {
     LetGo(held);
     removable.Reset();
     // Marked, but another program still holds it open and the file system
-    // keeps the name until that handle is closed.
+    // keeps the name until that handle is closed: it is let go of like a
+    // removed folder, but still counts in its parent.
     if (GetFileAttributesW(heldPath) != INVALID_FILE_ATTRIBUTES) {
         LogOutcomeOf(run_, L"folder", heldPath, false, ERROR_DELETE_PENDING);
-        return 0;
+        return 1;
     }
     LogOutcomeOf(run_, L"folder", heldPath, true, 0);
     if (parent->known.entries > 0) --parent->known.entries;

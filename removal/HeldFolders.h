@@ -71,7 +71,9 @@ public:
     // Removes the current folder if it is empty; the folder above becomes
     // current then. It is opened once more by name inside the folder above,
     // and removed only when that is still the same folder. Never removes a
-    // root.
+    // root. Non-zero when the folder has gone, or is marked for deletion and
+    // goes when another program closes it: the folder above is current then.
+    // Zero when it stays, and stays current.
     int RemoveCurrent();
 
     // The current directory of the walks. Each walk makes the parent of the

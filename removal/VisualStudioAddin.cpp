@@ -123,14 +123,21 @@ void RemoveVisualStudioAddin(const wchar_t* version, const CAutomationBound& bou
         run.Note(L"Visual Studio is not started here: nobody could close it.");
     } else if (!bound.BoundMs()) {
         RemoveAddinThroughAutomation(progId);
-    } else if (!RemoveAddinThroughAutomationWithin(progId, bound.RemainingMs())) {
+    } else {
         // Its keys are gone already, and its setup run below rebuilds the
         // menus without the add-in.
-        CString note;
-        note.Format(L"Visual Studio %s did not finish removing the add-in's menus within %u s: the run goes on.",
-                    version, bound.BoundMs() / 1000);
-        run.Note(note);
-        outcome = ERROR_TIMEOUT;
+        const DWORD remainingMs = bound.RemainingMs();
+        outcome = RemoveAddinThroughAutomationWithin(progId, remainingMs);
+        if (outcome == ERROR_TIMEOUT) {
+            bound.RunOut();
+            CString note;
+            note.Format(remainingMs ? L"Visual Studio %s did not finish removing the add-in's menus within %u s: "
+                                      L"the run goes on."
+                                    : L"Visual Studio %s is not asked to remove the add-in's menus: the %u s for "
+                                      L"Visual Studio have passed.",
+                        version, bound.BoundMs() / 1000);
+            run.Note(note);
+        }
     }
     StartSetupRun(version);
     run.Log(L"visual studio", subject, outcome ? LogOutcome::Kept : LogOutcome::Removed, outcome);

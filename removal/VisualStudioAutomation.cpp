@@ -70,7 +70,7 @@ void GetCommand(IDispatch* commands, const wchar_t* commandName, CComPointer<IDi
     command.Share(value.Dispatch());
 }
 
-// The thread of RemoveAddinThroughAutomationWithin; `progId` is a literal.
+// The thread of RemoveAddinThroughAutomationWithin.
 DWORD WINAPI AutomationThread(void* progId) {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 0;
     RemoveAddinThroughAutomation(static_cast<const wchar_t*>(progId));
@@ -123,8 +123,17 @@ void RemoveAddinThroughAutomation(const wchar_t* progId) {
     CallMember(environment.Get(), L"Quit", DISPATCH_METHOD, nullptr, 0, nullptr);
 }
 
-int RemoveAddinThroughAutomationWithin(const wchar_t* progId, DWORD waitMs) {
-    if (waitMs == 0) return 0;
+DWORD RemoveAddinThroughAutomationWithin(const wchar_t* progId, DWORD waitMs) {
+    if (waitMs == 0) return ERROR_TIMEOUT;
     CKernelHandle thread(CreateThread(nullptr, 0, AutomationThread, const_cast<wchar_t*>(progId), 0, nullptr));
-    return thread && WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0;
+    if (!thread) return GetLastError();
+    // In a single-threaded apartment CoWaitForMultipleHandles goes on
+    // answering the apartment's messages, so that no program sending to its
+    // windows waits for the bound too; RPC_S_CALLPENDING when it runs out.
+    HANDLE handles[1] = {thread.Get()};
+    DWORD index = 0;
+    HRESULT waited = CoWaitForMultipleHandles(0, waitMs, 1, handles, &index);
+    if (waited == CO_E_NOTINITIALIZED)
+        waited = WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0 ? S_OK : RPC_S_CALLPENDING;
+    return waited == S_OK ? 0 : ERROR_TIMEOUT;
 }

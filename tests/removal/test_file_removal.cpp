@@ -420,24 +420,29 @@ TEST_F(FileRemovalTest, ListedFormsThatWin32TidiesUpAreDeleted) {
 // A file that a virus scanner or indexer holds open with delete sharing
 // loses its name at once, where the system offers POSIX delete semantics,
 // so its folders go too.
-TEST_F(FileRemovalTest, AFileHeldOpenWithDeleteSharingTakesItsFoldersAlong) {
-    // Whether this system offers them: FileDispositionInformationEx (64)
-    // with FILE_DISPOSITION_DELETE | FILE_DISPOSITION_POSIX_SEMANTICS.
-    const std::wstring probe = root_ + L"\\probe.dll";
-    ASSERT_TRUE(WriteFileBytes(probe, Content));
+// Whether this system offers FileDispositionInformationEx (64) with
+// FILE_DISPOSITION_DELETE | FILE_DISPOSITION_POSIX_SEMANTICS: tried on a
+// probe file in `folder`, which is then gone either way.
+bool HasPosixDeletion(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\probe.dll";
+    if (!WriteFileBytes(probe, Content)) return false;
+    using SetInformation = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
+    const auto setInformation = reinterpret_cast<SetInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+    bool posix = false;
     {
-        using SetInformation = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
-        const auto setInformation = reinterpret_cast<SetInformation>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
         CFileHandle probing(CreateFileW(probe.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(probing && setInformation);
         ULONG_PTR block[2];
         ULONG flags = 3;
-        if (setInformation(probing.Get(), block, &flags, sizeof flags, 64) < 0)
-            GTEST_SKIP() << "this system has no POSIX delete semantics";
+        posix = probing && setInformation && setInformation(probing.Get(), block, &flags, sizeof flags, 64) >= 0;
     }
-    ASSERT_FALSE(PathExists(probe));
+    DeleteFileW(probe.c_str());
+    return posix;
+}
+
+TEST_F(FileRemovalTest, AFileHeldOpenWithDeleteSharingTakesItsFoldersAlong) {
+    if (!HasPosixDeletion(root_)) GTEST_SKIP() << "this system has no POSIX delete semantics";
     const std::wstring file = Listed(L"Scanned\\Deep\\scanned.dll");
     CFileHandle scanner(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
@@ -446,6 +451,31 @@ TEST_F(FileRemovalTest, AFileHeldOpenWithDeleteSharingTakesItsFoldersAlong) {
     RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
     EXPECT_FALSE(PathExists(file));
     EXPECT_FALSE(PathExists(root_ + L"\\Scanned")) << "the folders went while the scanner still held the file";
+}
+
+// Without POSIX semantics a folder that another program holds open with
+// delete sharing keeps its name until that handle is closed: it is logged as
+// kept with ERROR_DELETE_PENDING, the folder above as not empty, and both go
+// once the handle is closed.
+TEST_F(FileRemovalTest, AFolderHeldOpenWithDeleteSharingGoesWhenItIsClosed) {
+    if (HasPosixDeletion(root_)) GTEST_SKIP() << "this system removes the name at once (POSIX semantics)";
+    const std::wstring file = Listed(L"Watched\\Deep\\watched.dll");
+    const std::wstring deep = root_ + L"\\Watched\\Deep";
+    CFileHandle watcher(CreateFileW(deep.c_str(), FILE_LIST_DIRECTORY,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(watcher) << "the watcher's handle";
+    const std::wstring log = root_ + L"\\log.txt";
+    RecordScope::SetFiles({file});
+    ASSERT_EQ(1, OpenTestLog(log.c_str(), 0));
+    RemoveInstalledFiles(UninstallRecord.FilesToRemove, TestRun());
+    TestRun().CloseLog(0);
+    EXPECT_FALSE(PathExists(file));
+    const std::string text = ReadFileBytes(log);
+    EXPECT_NE(std::string::npos, text.find("kept: folder \"" + Narrow(deep) + "\" - error 303: ")) << text;
+    EXPECT_NE(std::string::npos, text.find("kept: folder \"" + Narrow(root_) + "\\Watched\" - error 145: ")) << text;
+    watcher.Reset();
+    EXPECT_FALSE(PathExists(deep)) << "the marked folder stays after its last handle";
 }
 
 TEST_F(FileRemovalTest, FileInUseStaysWithItsFolders) {

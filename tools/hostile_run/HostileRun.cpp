@@ -142,7 +142,7 @@ Places PlacesOf(const SampleInstallation& sample) {
 // --- step 1: the sample installation and the sentinels around it ------------
 
 // The names the self-deletion batch may take: "C:\QVUninst.bat", or, while
-// an entry there may not be replaced, "C:\QVUninst1.bat" to "...9.bat".
+// an entry is there, "C:\QVUninst1.bat" to "...9.bat".
 std::vector<std::wstring> BatchNames() {
     std::vector<std::wstring> names{BatchFile};
     for (int n = 1; n <= 9; ++n) names.push_back(L"C:\\QVUninst" + std::to_wstring(n) + L".bat");
