@@ -113,14 +113,20 @@ TEST_F(RepairRoad, AMissingRepairProgramIsAskedForAndCanBeChosen) {
     box = uninstaller.WaitForWindow(L"#32770", L"Installation");
     ASSERT_NE(box, nullptr);
     ProcessDriver::PressButton(box, IDRETRY);
+    // The open-file dialog is found by being the one new dialog, and its
+    // controls are looked up only once its thread answers a sent message:
+    // listing the children of a dialog while another process creates them
+    // can send the wine server into an endless loop over a child that is
+    // not yet linked to its siblings.
     HWND open = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         for (HWND window : uninstaller.TopLevelWindows())
-            if (WindowClass(window) == L"#32770" && !PageTemplateOf(window) &&
-                (GetDlgItem(window, 0x47C) || GetDlgItem(window, 0x480)))
-                open = window;
+            if (window != choice && window != box && WindowClass(window) == L"#32770") open = window;
         return open != nullptr;
     }));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(open, WM_NULL, 0, 0, SMTO_NORMAL, DefaultWaitMs, &answer));
+    ASSERT_TRUE(WaitUntil([&] { return GetDlgItem(open, 0x47C) || GetDlgItem(open, 0x480); }));
     // The file name box: a plain edit (edt1) or the edit inside the
     // extended combo box (cmb13) of the Explorer-style dialog.
     HWND name = GetDlgItem(open, 0x480);
