@@ -151,4 +151,8 @@ void PreparePage(HWND page) {
 
     EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(BodyFont.Get()));
     SendDlgItemMessageW(page, 1013, WM_SETFONT, reinterpret_cast<WPARAM>(HeadingFont.Get()), 0);
+    // The band markers are hidden at the latest when the page is first
+    // painted; here, while the page is not on the screen, that costs its
+    // first paint nothing.
+    HideBandMarkers(page);
 }

@@ -18,8 +18,11 @@ void CreateBannerResources();
 
 // The common part of WM_INITDIALOG for pages 101, 102, 104 and 105: hide,
 // enlarge, centre, scale every child, expand the title, BodyFont on every
-// control, HeadingFont on control 1013.
+// control, HeadingFont on control 1013, and the band markers hidden.
 void PreparePage(HWND page);
+
+// Hides the band markers 1008 and 1009 without a repaint.
+void HideBandMarkers(HWND page);
 
 // Makes the window 12 percent larger. Page 106 keeps its placement flags;
 // the other pages clear WPF_SETMINPOSITION and WPF_ASYNCWINDOWPLACEMENT.

@@ -104,6 +104,11 @@ void HideMarker(HWND marker) {
 
 }  // namespace
 
+void HideBandMarkers(HWND page) {
+    HideMarker(GetDlgItem(page, IDC_SEPARATOR_TOP));
+    HideMarker(GetDlgItem(page, IDC_SEPARATOR_BOTTOM));
+}
+
 void CreateBannerResources() {
     BannerProductName.LoadString(IDS_PRODUCT_NAME);
     BannerRightsLine.LoadString(IDS_RIGHTS_HOLDER);
